@@ -1,0 +1,52 @@
+#include "app/cli.h"
+
+#include "base/home.h"
+
+namespace tarvimo::cli {
+namespace {
+
+const char* kUsageText =
+    "usage: tarvimo-cli [--home DIR] COMMAND ...\n"
+    "commands:\n"
+    "  task decrypt FILE [--raw]            print a task file's INI text\n"
+    "  task encrypt IN OUT                  turn a plain INI file into an encrypted task file\n"
+    "  task get FILE SECTION KEY [--raw]    print one value\n"
+    "  task set FILE SECTION KEY VALUE      write one value\n"
+    "  task show FILE                       print a readable summary of a task\n"
+    "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n";
+
+} // namespace
+
+int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> args;
+    for (std::size_t i = 0; i < argsIn.size(); ++i) {
+        const std::string& a = argsIn[i];
+        if (a == "--home") {
+            if (i + 1 >= argsIn.size()) {
+                err << "tarvimo-cli: --home needs a folder\n" << kUsageText;
+                return kUsage;
+            }
+            home::setOverride(argsIn[++i]);
+        } else if (a.rfind("--home=", 0) == 0) {
+            home::setOverride(a.substr(7));
+        } else if (args.empty() && (a == "--help" || a == "-h" || a == "help")) {
+            out << kUsageText;
+            return kOk;
+        } else {
+            args.push_back(a);
+        }
+    }
+    if (args.empty()) {
+        err << kUsageText;
+        return kUsage;
+    }
+    const std::string cmd = args.front();
+    args.erase(args.begin());
+    if (cmd == "task")
+        return runTask(args, out, err);
+    err << "tarvimo-cli: unknown command '" << cmd << "'\n" << kUsageText;
+    return kUsage;
+}
+
+} // namespace tarvimo::cli

@@ -1,0 +1,20 @@
+// The headless front end's command handling, kept out of main() so tests can drive it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarvimo::cli {
+
+// Exit statuses shared by every command.
+enum ExitCode { kOk = 0, kFileError = 1, kUsage = 2 };
+
+// Runs one command line (arguments without the program name). Results go to 'out',
+// messages and progress to 'err'.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The `task` command group.
+int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace tarvimo::cli

@@ -1,0 +1,9 @@
+#include "app/cli.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return tarvimo::cli::run(args, std::cout, std::cerr);
+}

@@ -1,0 +1,37 @@
+// File access shared by every store: whole-file reads and crash-safe whole-file writes.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace tarvimo::files {
+
+// A failed read or write, with a message that names the file.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file as bytes. Throws FileError when it is missing or unreadable.
+std::string readAll(const std::string& path);
+// The whole file, or false when it is missing or unreadable.
+bool tryReadAll(const std::string& path, std::string& out);
+bool exists(const std::string& path);
+
+// Writes the bytes to a temporary file beside 'path', flushes it to disk and renames it
+// into place, so a crash or a full disk leaves either the old file or the new one whole.
+// A file that exists keeps its permission bits; a new one gets 'newFileMode'.
+// Missing parent folders are created. Throws FileError naming the file on failure.
+void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode = 0644);
+
+// Creates the folder and its parents; true when it exists afterwards.
+bool makeDirs(const std::string& path);
+
+// The folder part of a path ("." for a bare name) and the last part.
+std::string dirName(const std::string& path);
+std::string baseName(const std::string& path);
+std::string joinPath(std::string_view dir, std::string_view name);
+
+} // namespace tarvimo::files

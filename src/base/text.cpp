@@ -1,0 +1,253 @@
+#include "base/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <climits>
+#include <stdexcept>
+
+namespace tarvimo::text {
+namespace {
+
+// One conversion through iconv. 'onBad' decides what an invalid input byte becomes;
+// the byte is then skipped and conversion goes on, so no input stops the conversion.
+std::string convert(std::string_view in, const char* from, const char* to, std::string_view onBad)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    std::string out;
+    out.reserve(in.size() + in.size() / 2 + 16);
+    char buf[4096];
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, static_cast<size_t>(dst - buf));
+        if (rc != static_cast<size_t>(-1))
+            continue;
+        if (errno == E2BIG)
+            continue;
+        // EILSEQ (invalid or unconvertible) or EINVAL (truncated at the end): replace one byte.
+        out.append(onBad);
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* dst = buf;
+    size_t dstLeft = sizeof buf;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buf, static_cast<size_t>(dst - buf));
+    iconv_close(cd);
+    return out;
+}
+
+inline bool isBlank(unsigned char c) { return c <= 0x20; }
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+template <typename Eq>
+std::size_t findImpl(std::string_view hay, std::string_view needle, std::size_t from, Eq eq)
+{
+    if (from > hay.size())
+        return std::string_view::npos;
+    if (needle.empty())
+        return from;
+    if (needle.size() > hay.size())
+        return std::string_view::npos;
+    const std::size_t last = hay.size() - needle.size();
+    // Align 'from' to a character boundary counted from the start of the text.
+    std::size_t i = 0;
+    while (i < from)
+        i += charLen(hay, i);
+    for (; i <= last; i += charLen(hay, i)) {
+        if (!eq(hay[i], needle[0]))
+            continue;
+        std::size_t k = 1;
+        while (k < needle.size() && eq(hay[i + k], needle[k]))
+            ++k;
+        if (k == needle.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+struct ExactEq {
+    bool operator()(char a, char b) const { return a == b; }
+};
+struct NoCaseEq {
+    bool operator()(char a, char b) const { return lowerAscii(a) == lowerAscii(b); }
+};
+
+template <typename Finder>
+std::string replaceImpl(std::string_view s, std::string_view from, std::string_view to, Finder find)
+{
+    if (from.empty())
+        return std::string(s);
+    std::string out;
+    out.reserve(s.size());
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = find(s, from, pos);
+        if (hit == std::string_view::npos)
+            break;
+        out.append(s.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(s.substr(pos));
+    return out;
+}
+
+} // namespace
+
+std::string utf8ToGbk(std::string_view utf8) { return convert(utf8, "UTF-8", "GB18030", "?"); }
+
+std::string gbkToUtf8(std::string_view gbk) { return convert(gbk, "GB18030", "UTF-8", "\xEF\xBF\xBD"); }
+
+std::string big5ToGbk(std::string_view big5) { return convert(big5, "BIG5", "GB18030", ""); }
+
+std::string_view trimLeftView(std::string_view s)
+{
+    std::size_t b = 0;
+    while (b < s.size() && isBlank(static_cast<unsigned char>(s[b])))
+        ++b;
+    return s.substr(b);
+}
+
+std::string_view trimRightView(std::string_view s)
+{
+    std::size_t e = s.size();
+    while (e > 0 && isBlank(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return s.substr(0, e);
+}
+
+std::string_view trimView(std::string_view s) { return trimRightView(trimLeftView(s)); }
+
+std::string trim(std::string_view s) { return std::string(trimView(s)); }
+
+void toLowerInPlace(std::string& s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t n = charLen(s, i);
+        if (n == 1)
+            s[i] = lowerAscii(s[i]);
+        i += n;
+    }
+}
+
+std::string toLower(std::string_view s)
+{
+    std::string out(s);
+    toLowerInPlace(out);
+    return out;
+}
+
+std::string toUpper(std::string_view s)
+{
+    std::string out(s);
+    for (std::size_t i = 0; i < out.size();) {
+        std::size_t n = charLen(out, i);
+        if (n == 1)
+            out[i] = upperAscii(out[i]);
+        i += n;
+    }
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && equalsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool endsWithNoCase(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && equalsNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_t from)
+{
+    return findImpl(hay, needle, from, NoCaseEq{});
+}
+
+std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t from)
+{
+    return findImpl(hay, needle, from, ExactEq{});
+}
+
+std::string replaceAll(std::string_view s, std::string_view from, std::string_view to)
+{
+    return replaceImpl(s, from, to, [](std::string_view h, std::string_view n, std::size_t p) {
+        return findChar(h, n, p);
+    });
+}
+
+std::string replaceAllNoCase(std::string_view s, std::string_view from, std::string_view to)
+{
+    return replaceImpl(s, from, to, [](std::string_view h, std::string_view n, std::size_t p) {
+        return findNoCase(h, n, p);
+    });
+}
+
+bool parseInt32(std::string_view s, int& out, bool allowHex)
+{
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        neg = s[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (allowHex && i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= s.size())
+        return false;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v * base + d;
+        // Hexadecimal texts may spell the full 32-bit pattern (0xFFFFFFFF is -1).
+        if (v > (base == 16 ? 0xFFFFFFFFLL : static_cast<long long>(INT_MAX) + 1))
+            return false;
+    }
+    if (base == 16) {
+        if (neg)
+            v = -v;
+        out = static_cast<int>(static_cast<unsigned int>(static_cast<long long>(v) & 0xFFFFFFFFLL));
+        return true;
+    }
+    if (neg)
+        v = -v;
+    if (v > INT_MAX || v < INT_MIN)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+} // namespace tarvimo::text

@@ -1,0 +1,66 @@
+// Text helpers of the core. Inside the core every text is GBK bytes in a std::string
+// (strictly GB18030, whose one- and two-byte characters are exactly GBK's), so lengths,
+// cuts and positions are byte positions. Conversion happens only at the edges.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarvimo::text {
+
+// True for a byte that starts a double-byte (or four-byte GB18030) character.
+inline bool isLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// Length in bytes of the character starting at s[i] (1 or 2; a lead byte at the very
+// end counts as 1). Four-byte GB18030 sequences are stepped as two 2-byte halves, which
+// is safe because their second and fourth bytes are digits, never letters or markers.
+inline std::size_t charLen(std::string_view s, std::size_t i)
+{
+    return (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// UTF-8 -> GBK (through GB18030, so nothing is lost). Invalid UTF-8 bytes become '?'.
+std::string utf8ToGbk(std::string_view utf8);
+// GBK/GB18030 -> UTF-8. Bytes that form no character become U+FFFD.
+std::string gbkToUtf8(std::string_view gbk);
+// Big5 -> GBK. Bytes that form no Big5 character are dropped.
+std::string big5ToGbk(std::string_view big5);
+
+// A Chinese literal written in UTF-8 source, as the core's GBK bytes. Use it for texts
+// the core compares or stores; keep UI captions in UTF-8.
+inline std::string gbk(std::string_view utf8Literal) { return utf8ToGbk(utf8Literal); }
+
+// The system's trim: blanks and control bytes (0x00..0x20) removed at both ends.
+std::string_view trimView(std::string_view s);
+std::string trim(std::string_view s);
+std::string_view trimLeftView(std::string_view s);
+std::string_view trimRightView(std::string_view s);
+
+// ASCII case folding that steps over double-byte characters and never changes them.
+std::string toLower(std::string_view s);
+std::string toUpper(std::string_view s);
+void toLowerInPlace(std::string& s);
+
+bool equalsNoCase(std::string_view a, std::string_view b);
+bool startsWithNoCase(std::string_view s, std::string_view prefix);
+bool endsWithNoCase(std::string_view s, std::string_view suffix);
+
+// First occurrence of needle at or after 'from', at a character boundary, comparing
+// ASCII letters without regard to case. npos when absent; an empty needle is found at
+// 'from' (when from <= size).
+std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_t from = 0);
+// The same with exact comparison, still never matching inside a double-byte character.
+std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t from = 0);
+
+// Every occurrence of 'from' replaced by 'to' (exact, left to right, non-overlapping,
+// at character boundaries).
+std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
+std::string replaceAllNoCase(std::string_view s, std::string_view from, std::string_view to);
+
+// Whole-text conversion of integers the way the stores read them: optional blanks,
+// optional sign, decimal digits; "0x"/"0X" hexadecimal when allowHex. False on anything
+// else or on overflow of a signed 32-bit integer.
+bool parseInt32(std::string_view s, int& out, bool allowHex);
+
+} // namespace tarvimo::text

@@ -1,0 +1,88 @@
+// The engine's HTTP client: one libcurl easy handle per client, used by one thread at a
+// time; cancel() may be called from any thread and ends a transfer in flight promptly.
+// Bodies are returned as raw bytes (charset conversion is the caller's business).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvimo::http {
+
+struct HttpResult {
+    bool ok = false;           // a complete response arrived (any status code)
+    long status = 0;           // HTTP status of the last response, 0 when none
+    std::string body;          // the response body (of the last response after redirects)
+    std::string effectiveUrl;  // the address finally answered, after redirects
+    std::string contentType;   // the Content-Type header, empty when none
+    std::string error;         // why it failed, empty when ok
+    bool cancelled = false;    // ended by cancel()
+    bool timedOut = false;     // connect or read time-out
+    bool tooLarge = false;     // the body passed the size limit
+
+    // ok and a 2xx status.
+    bool success() const { return ok && status >= 200 && status < 300; }
+};
+
+struct ProxySettings {
+    std::string host;      // empty: no proxy
+    int port = 8080;
+    std::string user;      // empty: no authentication
+    std::string password;
+    bool basicAuth = false;
+};
+
+class HttpClient {
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Request set-up; each value holds for every later request until changed.
+    void setUserAgent(std::string ua);
+    void setReferer(std::string referer);
+    // One extra request header, e.g. ("cookie", "a=1"); an empty name removes it.
+    void setExtraHeader(std::string name, std::string value);
+    void setFollowRedirects(bool follow);   // default true, at most 10 hops
+    void setHttp10(bool http10);            // default false (HTTP/1.1)
+    void setConnectTimeoutMs(long ms);      // default 60000
+    // Longest time without receiving any byte once connected; default 60000.
+    void setReadTimeoutMs(long ms);
+    void setProxy(const ProxySettings& proxy);
+    void clearProxy();
+    // A response body larger than this is a failure (tooLarge); default 32 MiB.
+    void setMaxBodyBytes(std::size_t bytes);
+    // Extra CA certificate file trusted besides the system's (tests use a local CA).
+    void setCaFile(std::string path);
+
+    HttpResult get(std::string_view url);
+    // Form POST: the lines joined with "&" form the body.
+    HttpResult post(std::string_view url, const std::vector<std::string>& formLines,
+                    std::string_view contentType = "application/x-www-form-urlencoded");
+
+    // Closes the connection politely; the next request opens a new one.
+    void disconnect();
+    // Closes the socket at once (hard close).
+    void disconnectSocket();
+    // True when a connection from the last request is kept open.
+    bool isConnected() const;
+
+    // Thread-safe: aborts the transfer in flight (and any later one until resetCancel()).
+    void cancel();
+    void resetCancel();
+    bool isCancelled() const;
+
+    // The address with every byte outside printable ASCII (and blanks) percent-encoded;
+    // a request always sends this form.
+    static std::string encodeUrl(std::string_view url);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace tarvimo::http

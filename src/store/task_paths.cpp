@@ -1,0 +1,54 @@
+#include "store/task_paths.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "store/delimited.h"
+
+namespace tarvimo::store {
+
+std::string taskPath(std::string_view taskNameGbk)
+{
+    return files::joinPath(home::taskFolder(), text::gbkToUtf8(taskNameGbk) + ".tak");
+}
+
+std::string taskNameOf(const std::string& path)
+{
+    std::string name = files::baseName(path);
+    if (name.size() >= 4)
+        name.resize(name.size() - 4);
+    return text::utf8ToGbk(name);
+}
+
+std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int taktype, std::string_view additionalTaskGbk)
+{
+    std::vector<SiblingTask> out;
+    // Siblings are named like the task file with ".tak" replaced.
+    std::string stem = taskFile;
+    if (text::endsWithNoCase(stem, ".tak"))
+        stem.resize(stem.size() - 4);
+    auto addNumbered = [&](const char* ext) {
+        for (int i = 1; i <= 10; ++i) {
+            std::string p = stem + std::to_string(i) + ext;
+            if (files::exists(p))
+                out.push_back({std::to_string(i), p});
+        }
+    };
+    if (taktype == 0) {
+        for (const auto& item : splitDelimited(additionalTaskGbk, ',')) {
+            if (text::trimView(item).empty())
+                continue;
+            std::string p = home::toNativePath(item);
+            if (files::exists(p))
+                out.push_back({files::baseName(p), p});
+        }
+        if (files::exists(stem + ".dll"))
+            out.push_back({"0", stem + ".dll"});
+        addNumbered(".dll");
+    } else if (taktype == 1) {
+        addNumbered(".dtp");
+    }
+    return out;
+}
+
+} // namespace tarvimo::store

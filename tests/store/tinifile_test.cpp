@@ -1,0 +1,97 @@
+#include "base/files.h"
+#include "base/text.h"
+#include "store/tinifile.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace tarvimo;
+using store::TIniFile;
+using test::TempDir;
+
+TEST(PlainStore, ReadsIgnoreCaseAndBlanksAndCutLongValues)
+{
+    TempDir dir;
+    const std::string path = dir.file("DefaultSet.ini");
+    test::writeFile(path, "; comment\r\n[urlType]\r\n  TimeOut  =  25  \r\nthreadCount=0x10\r\nbad=12a\r\n"
+                          "neg=-3\r\n[Proxy]\nUseProxy=1\nservername=" + text::utf8ToGbk("代理") + "\n"
+                          "[proxy]\nport=1\n[long]\nv=" + std::string(6000, 'x') + "\n");
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("urltype", "timeout", 60), 25);
+    EXPECT_EQ(ini.ReadString(" URLTYPE ", "timeout", ""), "25");
+    EXPECT_EQ(ini.ReadInteger("urltype", "threadcount", 3), 16) << "0x means hexadecimal";
+    EXPECT_EQ(ini.ReadInteger("urltype", "bad", 3), 3);
+    EXPECT_EQ(ini.ReadInteger("urltype", "neg", 3), -3);
+    EXPECT_TRUE(ini.ReadBool("proxy", "useproxy", false));
+    EXPECT_TRUE(ini.ReadBool("urltype", "neg", false)) << "any non-zero integer is true";
+    EXPECT_FALSE(ini.ReadBool("urltype", "bad", false)) << "a word is no integer: the default";
+    EXPECT_EQ(ini.ReadString("proxy", "servername", ""), text::utf8ToGbk("代理"));
+    EXPECT_EQ(ini.ReadInteger("proxy", "port", 8080), 8080) << "the first section of a name wins";
+    EXPECT_EQ(ini.ReadString("long", "v", "").size(), TIniFile::kMaxValue);
+    EXPECT_EQ(ini.ReadString("missing", "v", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"urlType", "Proxy", "proxy", "long"}));
+    EXPECT_EQ(ini.ReadSection("urltype"), (std::vector<std::string>{"TimeOut", "threadCount", "bad", "neg"}));
+}
+
+TEST(PlainStore, WritesKeepTheRestOfTheFileAndTakeEffectAtOnce)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.ini");
+    test::writeFile(path, "[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n");
+    TIniFile writer(path);
+    TIniFile reader(path);
+    EXPECT_EQ(reader.ReadString("a", "x", ""), "1");
+    writer.WriteString("A", "X", "one");
+    writer.WriteInteger("a", "z", 5);
+    writer.WriteBool("c", "flag", true);
+    writer.WriteString("b", "y", "line1\r\nline2");
+    EXPECT_EQ(test::readFile(path), "[a]\r\nx=one\r\nz=5\r\n\r\n[b]\r\ny=line1  line2\r\n\r\n[c]\r\nflag=1\r\n");
+    EXPECT_EQ(reader.ReadString("a", "x", ""), "one") << "another store on the same file sees the write";
+    EXPECT_EQ(reader.ReadInteger("a", "z", 0), 5);
+}
+
+TEST(PlainStore, NewFileGetsItsModeAndAFailedWriteKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("sub/DefaultSet.ini");
+    TIniFile ini(path, 0600);
+    ini.WriteString("proxy", "password", "secret");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const std::string before = test::readFile(path);
+    {
+        test::FileSizeLimit full(before.size() + 4);
+        try {
+            ini.WriteString("proxy", "username", std::string(1000, 'u'));
+            ADD_FAILURE() << "the write should have failed";
+        } catch (const files::FileError& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+        }
+    }
+    EXPECT_EQ(test::readFile(path), before);
+    EXPECT_EQ(test::runCommand("ls " + dir.file("sub")), "DefaultSet.ini\n");
+
+    // A parent that is a file cannot hold the settings: the same error.
+    test::writeFile(dir.file("plainfile"), "x");
+    TIniFile bad(dir.file("plainfile/x.ini"));
+    EXPECT_THROW(bad.WriteString("a", "b", "c"), files::FileError);
+}
+
+TEST(PlainStore, HostileFilesReadAsDefaults)
+{
+    TempDir dir;
+    std::string junk;
+    for (int i = 0; i < 300000; ++i)
+        junk += static_cast<char>((static_cast<unsigned>(i) * 7919u) % 256u);
+    test::writeFile(dir.file("junk.ini"), junk);
+    TIniFile ini(dir.file("junk.ini"));
+    EXPECT_EQ(ini.ReadInteger("proxy", "port", 8080), 8080);
+    // A 100 000-byte line is one line; keys around it still resolve.
+    test::writeFile(dir.file("l.ini"), "[s]\r\n" + std::string(100000, 'a') + "\r\nk=v\r\n");
+    EXPECT_EQ(TIniFile(dir.file("l.ini")).ReadString("s", "k", ""), "v");
+    // A folder in place of the file reads as empty.
+    EXPECT_EQ(TIniFile(dir.path()).ReadString("s", "k", "d"), "d");
+}
