@@ -95,18 +95,7 @@ int encrypt(const Options& o, std::ostream& out, std::ostream& err)
         err << "tarvimo-cli: " << o.positional[0] << " already is an encrypted task file\n";
         return kFileError;
     }
-    std::vector<std::string> lines;
-    std::size_t b = 0;
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        if (plain[i] == '\r' || plain[i] == '\n') {
-            lines.emplace_back(plain, b, i - b);
-            if (plain[i] == '\r' && i + 1 < plain.size() && plain[i + 1] == '\n')
-                ++i;
-            b = i + 1;
-        }
-    }
-    if (b < plain.size())
-        lines.emplace_back(plain, b, plain.size() - b);
+    std::vector<std::string> lines = text::splitLines(plain);
     for (auto& l : lines)
         if (!text::trimView(l).empty())
             l = store::EncryptLine(l, store::storeKey());

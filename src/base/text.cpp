@@ -48,8 +48,24 @@ inline bool isBlank(unsigned char c) { return c <= 0x20; }
 inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 inline char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-template <typename Eq>
-std::size_t findImpl(std::string_view hay, std::string_view needle, std::size_t from, Eq eq)
+// Compares needle with hay at i; double-byte characters of the needle compare exactly, so
+// a trail byte is never folded.
+bool matchAt(std::string_view hay, std::size_t i, std::string_view needle, bool noCase)
+{
+    for (std::size_t k = 0; k < needle.size();) {
+        std::size_t n = charLen(needle, k);
+        if (n > 1) {
+            if (hay.substr(i + k, n) != needle.substr(k, n))
+                return false;
+        } else if (noCase ? lowerAscii(hay[i + k]) != lowerAscii(needle[k]) : hay[i + k] != needle[k]) {
+            return false;
+        }
+        k += n;
+    }
+    return true;
+}
+
+std::size_t findImpl(std::string_view hay, std::string_view needle, std::size_t from, bool noCase)
 {
     if (from > hay.size())
         return std::string_view::npos;
@@ -58,28 +74,14 @@ std::size_t findImpl(std::string_view hay, std::string_view needle, std::size_t 
     if (needle.size() > hay.size())
         return std::string_view::npos;
     const std::size_t last = hay.size() - needle.size();
-    // Align 'from' to a character boundary counted from the start of the text.
-    std::size_t i = 0;
-    while (i < from)
-        i += charLen(hay, i);
+    std::size_t i = from;
+    const char first = noCase ? lowerAscii(needle[0]) : needle[0];
     for (; i <= last; i += charLen(hay, i)) {
-        if (!eq(hay[i], needle[0]))
-            continue;
-        std::size_t k = 1;
-        while (k < needle.size() && eq(hay[i + k], needle[k]))
-            ++k;
-        if (k == needle.size())
+        if ((noCase ? lowerAscii(hay[i]) : hay[i]) == first && matchAt(hay, i, needle, noCase))
             return i;
     }
     return std::string_view::npos;
 }
-
-struct ExactEq {
-    bool operator()(char a, char b) const { return a == b; }
-};
-struct NoCaseEq {
-    bool operator()(char a, char b) const { return lowerAscii(a) == lowerAscii(b); }
-};
 
 template <typename Finder>
 std::string replaceImpl(std::string_view s, std::string_view from, std::string_view to, Finder find)
@@ -160,12 +162,7 @@ std::string toUpper(std::string_view s)
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
+    return a.size() == b.size() && matchAt(a, 0, b, true);
 }
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix)
@@ -180,12 +177,12 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix)
 
 std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_t from)
 {
-    return findImpl(hay, needle, from, NoCaseEq{});
+    return findImpl(hay, needle, from, true);
 }
 
 std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t from)
 {
-    return findImpl(hay, needle, from, ExactEq{});
+    return findImpl(hay, needle, from, false);
 }
 
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to)
@@ -200,6 +197,23 @@ std::string replaceAllNoCase(std::string_view s, std::string_view from, std::str
     return replaceImpl(s, from, to, [](std::string_view h, std::string_view n, std::size_t p) {
         return findNoCase(h, n, p);
     });
+}
+
+std::vector<std::string> splitLines(std::string_view s)
+{
+    std::vector<std::string> lines;
+    std::size_t b = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' || s[i] == '\n') {
+            lines.emplace_back(s.substr(b, i - b));
+            if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')
+                ++i;
+            b = i + 1;
+        }
+    }
+    if (b < s.size())
+        lines.emplace_back(s.substr(b));
+    return lines;
 }
 
 bool parseInt32(std::string_view s, int& out, bool allowHex)

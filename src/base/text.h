@@ -6,18 +6,27 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvimo::text {
 
 // True for a byte that starts a double-byte (or four-byte GB18030) character.
 inline bool isLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
-// Length in bytes of the character starting at s[i] (1 or 2; a lead byte at the very
-// end counts as 1). Four-byte GB18030 sequences are stepped as two 2-byte halves, which
-// is safe because their second and fourth bytes are digits, never letters or markers.
+// Length in bytes of the character starting at s[i]: 2 for a lead byte followed by a
+// GBK trail byte (0x40..0xFE but 0x7F), 4 for a GB18030 four-byte sequence, else 1. A
+// stray lead byte therefore never swallows a quote, blank, comma or line end after it.
 inline std::size_t charLen(std::string_view s, std::size_t i)
 {
-    return (isLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    if (!isLeadByte(at(i)))
+        return 1;
+    if (i + 1 < s.size() && at(i + 1) >= 0x40 && at(i + 1) <= 0xFE && at(i + 1) != 0x7F)
+        return 2;
+    if (i + 3 < s.size() && at(i + 1) >= 0x30 && at(i + 1) <= 0x39 && isLeadByte(at(i + 2)) &&
+        at(i + 3) >= 0x30 && at(i + 3) <= 0x39)
+        return 4;
+    return 1;
 }
 
 // UTF-8 -> GBK (through GB18030, so nothing is lost). Invalid UTF-8 bytes become '?'.
@@ -48,7 +57,8 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix);
 
 // First occurrence of needle at or after 'from', at a character boundary, comparing
 // ASCII letters without regard to case. npos when absent; an empty needle is found at
-// 'from' (when from <= size).
+// 'from' (when from <= size). 'from' must itself be a character boundary (0, or a position
+// an earlier search returned plus a whole match), so a search never rescans the text before it.
 std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_t from = 0);
 // The same with exact comparison, still never matching inside a double-byte character.
 std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t from = 0);
@@ -57,6 +67,10 @@ std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t 
 // at character boundaries).
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::string replaceAllNoCase(std::string_view s, std::string_view from, std::string_view to);
+
+// The lines of a text; CR, LF or CR LF each end a line, and a line end at the very end
+// adds no empty line.
+std::vector<std::string> splitLines(std::string_view s);
 
 // Whole-text conversion of integers the way the stores read them: optional blanks,
 // optional sign, decimal digits; "0x"/"0X" hexadecimal when allowHex. False on anything

@@ -71,7 +71,10 @@ std::string joinDelimited(const std::vector<std::string>& items, char d)
         bool quote = false;
         for (std::size_t p = 0; p < s.size() && !quote; p += text::charLen(s, p)) {
             const unsigned char c = static_cast<unsigned char>(s[p]);
-            quote = c <= 0x20 || c == Q || (text::charLen(s, p) == 1 && s[p] == d);
+            const bool single = text::charLen(s, p) == 1;
+            // A stray lead byte at the end would pair with the delimiter that follows it.
+            quote = c <= 0x20 || c == Q || (single && s[p] == d) ||
+                    (single && p + 1 == s.size() && text::isLeadByte(c));
         }
         if (!quote) {
             out += s;

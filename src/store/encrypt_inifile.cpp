@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -122,47 +123,52 @@ void SaveCompressedLines(const std::vector<std::string>& lines, const std::strin
     files::writeAtomic(fileName, packed);
 }
 
-void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines)
+void InflateLines(std::string_view packed, std::vector<std::string>& lines)
 {
-    std::string packed;
-    if (!files::tryReadAll(fileName, packed))
-        throw ContainerError("Cannot open " + fileName);
     lines.clear();
     if (packed.empty())
         return;
 
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
-        throw ContainerError("Cannot inflate " + fileName);
-    zs.next_in = reinterpret_cast<Bytef*>(packed.data());
-    zs.avail_in = static_cast<uInt>(packed.size());
+        throw ContainerError("cannot start inflating");
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    std::size_t inLeft = packed.size();
     std::string plain;
     char buf[65536];
-    int rc;
-    do {
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        if (zs.avail_in == 0 && inLeft > 0) {
+            zs.avail_in = static_cast<uInt>(std::min<std::size_t>(inLeft, 1u << 30));
+            inLeft -= zs.avail_in;
+        }
         zs.next_out = reinterpret_cast<Bytef*>(buf);
         zs.avail_out = sizeof buf;
         rc = inflate(&zs, Z_NO_FLUSH);
         plain.append(buf, sizeof buf - zs.avail_out);
         if (plain.size() > kMaxInflated)
             rc = Z_MEM_ERROR;
-    } while (rc == Z_OK);
+        else if (rc == Z_BUF_ERROR && zs.avail_in == 0 && inLeft > 0)
+            rc = Z_OK;
+    }
     inflateEnd(&zs);
     // Bytes after the end of the stream are ignored; a stream that stops early is an error.
     if (rc != Z_STREAM_END)
-        throw ContainerError(fileName + " is not a valid container");
+        throw ContainerError("not a valid container");
 
-    std::size_t b = 0;
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        if (plain[i] == '\r' || plain[i] == '\n') {
-            lines.emplace_back(plain, b, i - b);
-            if (plain[i] == '\r' && i + 1 < plain.size() && plain[i + 1] == '\n')
-                ++i;
-            b = i + 1;
-        }
+    lines = text::splitLines(plain);
+}
+
+void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines)
+{
+    std::string packed;
+    if (!files::tryReadAll(fileName, packed))
+        throw ContainerError("Cannot open " + fileName);
+    try {
+        InflateLines(packed, lines);
+    } catch (const ContainerError& e) {
+        throw ContainerError(fileName + ": " + e.what());
     }
-    if (b < plain.size())
-        lines.emplace_back(plain, b, plain.size() - b);
 }
 
 TEncryptInifile::TEncryptInifile(std::string fileName) : fileName_(std::move(fileName))

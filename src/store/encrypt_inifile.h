@@ -40,6 +40,8 @@ void SaveCompressedLines(const std::vector<std::string>& lines, const std::strin
 // Reads and inflates the file and splits it into lines (CR, LF or CR LF end a line).
 // A file of length 0 gives no lines. Throws ContainerError.
 void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines);
+// The same for bytes already in memory.
+void InflateLines(std::string_view packed, std::vector<std::string>& lines);
 
 class TEncryptInifile : public IniStore {
 public:
