@@ -120,8 +120,11 @@ public:
     // (hinthindPause × 1000); empty before one.
     std::optional<int> appliedToolTipDisplayMs() const { return appliedToolTipMs_; }
 
-    // "连接测试": requests the test address through the proxy boxes. Says
-    // "网络连接测试成功" or "网络不通"; true on success.
+    // "连接测试": requests the trimmed test address with the proxy boxes (no proxy when
+    // the check box is clear; a port that is no number means 8080; basic authentication
+    // when the user-name box is not empty), waiting as long as the time-out box says.
+    // A 2xx answer says "网络连接测试成功" and returns true; anything else disconnects and
+    // says "网络不通". Blocks until the request ends.
     bool testConnection();
 
     const std::string& settingsPath() const { return path_; }

@@ -17,7 +17,7 @@ struct Result {
     std::string out, err;
 };
 
-Result cli(std::vector<std::string> args)
+Result runCli(std::vector<std::string> args)
 {
     std::ostringstream out, err;
     int status = cli::run(args, out, err);
@@ -34,19 +34,19 @@ TEST(CliTask, EncryptThenDecryptGivesTheTextBack)
 {
     TempDir dir;
     test::writeFile(dir.file("in.ini"), text::utf8ToGbk(kPlainUtf8));
-    auto enc = cli({"task", "encrypt", dir.file("in.ini"), dir.file("t.tak")});
+    auto enc = runCli({"task", "encrypt", dir.file("in.ini"), dir.file("t.tak")});
     ASSERT_EQ(enc.status, 0) << enc.err;
     const std::string bytes = test::readFile(dir.file("t.tak"));
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\x78\xDA");
 
-    auto dec = cli({"task", "decrypt", dir.file("t.tak")});
+    auto dec = runCli({"task", "decrypt", dir.file("t.tak")});
     EXPECT_EQ(dec.status, 0);
     EXPECT_EQ(dec.out, text::replaceAll(kPlainUtf8, "\r\n", "\n"));
-    auto raw = cli({"task", "decrypt", "--raw", dir.file("t.tak")});
+    auto raw = runCli({"task", "decrypt", "--raw", dir.file("t.tak")});
     EXPECT_EQ(raw.out, text::utf8ToGbk(kPlainUtf8)) << "raw output is the stored GBK with CR LF";
 
-    auto again = cli({"task", "encrypt", dir.file("t.tak"), dir.file("u.tak")});
+    auto again = runCli({"task", "encrypt", dir.file("t.tak"), dir.file("u.tak")});
     EXPECT_EQ(again.status, 1) << "a container is not enciphered twice";
 }
 
@@ -54,15 +54,15 @@ TEST(CliTask, GetAndSetOnBothFileForms)
 {
     TempDir dir;
     test::writeFile(dir.file("plain.tak"), text::utf8ToGbk(kPlainUtf8));
-    ASSERT_EQ(cli({"task", "encrypt", dir.file("plain.tak"), dir.file("enc.tak")}).status, 0);
+    ASSERT_EQ(runCli({"task", "encrypt", dir.file("plain.tak"), dir.file("enc.tak")}).status, 0);
     for (const char* name : {"plain.tak", "enc.tak"}) {
         const std::string f = dir.file(name);
-        EXPECT_EQ(cli({"task", "get", f, "MASTER", "TaskName"}).out, "名录\n") << name;
-        EXPECT_EQ(cli({"task", "set", f, "url", "urlpageend", "9"}).status, 0) << name;
-        EXPECT_EQ(cli({"task", "set", f, "master", "taskremark", "备注 一"}).status, 0) << name;
-        EXPECT_EQ(cli({"task", "get", f, "url", "urlpageend"}).out, "9\n") << name;
-        EXPECT_EQ(cli({"task", "get", f, "master", "taskremark"}).out, "备注 一\n") << name;
-        EXPECT_EQ(cli({"task", "get", f, "master", "nosuchkey"}).out, "\n") << name;
+        EXPECT_EQ(runCli({"task", "get", f, "MASTER", "TaskName"}).out, "名录\n") << name;
+        EXPECT_EQ(runCli({"task", "set", f, "url", "urlpageend", "9"}).status, 0) << name;
+        EXPECT_EQ(runCli({"task", "set", f, "master", "taskremark", "备注 一"}).status, 0) << name;
+        EXPECT_EQ(runCli({"task", "get", f, "url", "urlpageend"}).out, "9\n") << name;
+        EXPECT_EQ(runCli({"task", "get", f, "master", "taskremark"}).out, "备注 一\n") << name;
+        EXPECT_EQ(runCli({"task", "get", f, "master", "nosuchkey"}).out, "\n") << name;
     }
     // The container stayed a container; the plain file stayed plain text.
     EXPECT_FALSE(store::TEncryptInifile(dir.file("enc.tak")).plainMode());
@@ -73,8 +73,8 @@ TEST(CliTask, ShowSummarisesTheTask)
 {
     TempDir dir;
     test::writeFile(dir.file("t.ini"), text::utf8ToGbk(kPlainUtf8));
-    ASSERT_EQ(cli({"task", "encrypt", dir.file("t.ini"), dir.file("t.tak")}).status, 0);
-    auto r = cli({"task", "show", dir.file("t.tak")});
+    ASSERT_EQ(runCli({"task", "encrypt", dir.file("t.ini"), dir.file("t.tak")}).status, 0);
+    auto r = runCli({"task", "show", dir.file("t.tak")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("(encrypted container)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Name:      t (taskname 名录)"), std::string::npos) << r.out;
@@ -86,29 +86,29 @@ TEST(CliTask, ShowSummarisesTheTask)
 TEST(CliTask, ErrorsAndUsage)
 {
     TempDir dir;
-    auto missing = cli({"task", "show", dir.file("none.tak")});
+    auto missing = runCli({"task", "show", dir.file("none.tak")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
 
     // A container whose line is no cipher text is reported, not shown as empty.
     store::SaveCompressedLines({"[master]", "zz"}, dir.file("bad.tak"));
-    auto bad = cli({"task", "get", dir.file("bad.tak"), "master", "taskname"});
+    auto bad = runCli({"task", "get", dir.file("bad.tak"), "master", "taskname"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("not a valid task file"), std::string::npos) << bad.err;
 
     test::writeFile(dir.file("blocker"), "x");
-    EXPECT_EQ(cli({"task", "set", dir.file("blocker/t.tak"), "a", "b", "c"}).status, 1);
-    EXPECT_EQ(cli({"task", "get", dir.file("x")}).status, 2);
-    EXPECT_EQ(cli({"task", "frobnicate"}).status, 2);
-    EXPECT_EQ(cli({}).status, 2);
-    EXPECT_EQ(cli({"--home"}).status, 2);
-    EXPECT_EQ(cli({"--help"}).status, 0);
+    EXPECT_EQ(runCli({"task", "set", dir.file("blocker/t.tak"), "a", "b", "c"}).status, 1);
+    EXPECT_EQ(runCli({"task", "get", dir.file("x")}).status, 2);
+    EXPECT_EQ(runCli({"task", "frobnicate"}).status, 2);
+    EXPECT_EQ(runCli({}).status, 2);
+    EXPECT_EQ(runCli({"--home"}).status, 2);
+    EXPECT_EQ(runCli({"--help"}).status, 0);
 }
 
 TEST(CliTask, BundledExampleIsTheEncryptedFormOfItsSource)
 {
     const std::string dir = std::string(TARVIMO_SOURCE_DIR) + "/examples/tasks/";
-    auto dec = cli({"task", "decrypt", dir + "demo-directory.tak"});
+    auto dec = runCli({"task", "decrypt", dir + "demo-directory.tak"});
     ASSERT_EQ(dec.status, 0) << dec.err;
     EXPECT_EQ(dec.out, test::readFile(dir + "demo-directory.ini.utf8"));
 }

@@ -5,222 +5,117 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace settings = tarvimo::store::settings;
 using tarvimo::test::readFile;
 using tarvimo::test::TempDir;
 using tarvimo::test::writeFile;
 
-namespace {
-
-mode_t modeOf(const std::string& path)
-{
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0);
-    return st.st_mode & 07777;
-}
-
-} // namespace
-
-TEST(Settings, WithoutAFileEveryReaderUsesItsOwnDefault)
-{
+class Settings : public ::testing::Test {
+protected:
     TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
+    std::string path = dir.file("DefaultSet.ini");
+};
 
+TEST_F(Settings, WithoutAFileEveryReaderUsesItsOwnDefault)
+{
     const auto f = settings::readFetcherSettings(path);
     EXPECT_EQ(f.timeoutMs, 60000);
     EXPECT_EQ(f.tryCount, 3);
     EXPECT_FALSE(f.http10);
     EXPECT_FALSE(f.proxy.use);
-    EXPECT_TRUE(f.proxy.host.empty());
-
     const auto s = settings::readStartupSettings(path);
     EXPECT_EQ(s.maxTaskCount, 5);
     EXPECT_EQ(s.toolTipDisplayMs, 20000);
-    EXPECT_TRUE(s.showText);
-    EXPECT_TRUE(s.showGrid);
-    EXPECT_FALSE(s.minHide);
-
+    EXPECT_TRUE(s.showText && s.showGrid && !s.minHide);
     const auto e = settings::readEmailLookupSettings(path);
-    EXPECT_TRUE(e.getEmail);
-    EXPECT_TRUE(e.emailFromName);
-
+    EXPECT_TRUE(e.getEmail && e.emailFromName);
     EXPECT_EQ(settings::readRunFrameThreadCount(path), 3);
     EXPECT_EQ(settings::readTaskMasterThreadCount(path), 1);
-
     EXPECT_EQ(settings::readDbKind(path).dbType, 0);
-    EXPECT_EQ(settings::readDbKind(path).connectStr, "");
     const auto o = settings::readOracleSettings(path);
-    EXPECT_EQ(o.serverName, "server");
-    EXPECT_EQ(o.userName, "system");
-    EXPECT_EQ(o.password, "kelvora");
+    EXPECT_EQ(o.serverName + "|" + o.userName + "|" + o.password, "server|system|kelvora");
     const auto m = settings::readMySqlSettings(path);
-    EXPECT_EQ(m.serverName, "localHost");
-    EXPECT_EQ(m.userName, "root");
-    EXPECT_EQ(m.password, "");
-    EXPECT_EQ(m.database, "mysql");
-    EXPECT_EQ(m.port, "3306");
-
-    // Reading never creates the file.
-    EXPECT_FALSE(tarvimo::files::exists(path));
+    EXPECT_EQ(m.serverName + "|" + m.userName + "|" + m.password + "|" + m.database + "|" + m.port,
+              "localHost|root||mysql|3306");
+    EXPECT_FALSE(tarvimo::files::exists(path));  // reading never creates the file
 }
 
-TEST(Settings, FetcherReadsHandWrittenValuesWhateverTheirLetterCase)
+TEST_F(Settings, FetcherReadsHandWrittenValuesWhateverTheirLetterCase)
 {
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
-    writeFile(path, "[URLTYPE]\r\nTimeOut=7\r\ntrycount=5\r\n"
-                    "[Proxy]\r\nuseproxy=1\r\nSERVERNAME=127.0.0.1\r\nPort=3128\r\n"
-                    "UserName=bob\r\nPassword=s3cret\r\nTYPE=1\r\n");
-    const auto f = settings::readFetcherSettings(path);
+    writeFile(path, "[URLTYPE]\r\nTimeOut=7\r\ntrycount=5\r\n[Proxy]\r\nuseproxy=1\r\nSERVERNAME=127.0.0.1\r\n"
+                    "Port=3128\r\nUserName=bob\r\nPassword=s3cret\r\nTYPE=1\r\n");
+    auto f = settings::readFetcherSettings(path);
     EXPECT_EQ(f.timeoutMs, 7000);
     EXPECT_EQ(f.tryCount, 5);
     EXPECT_TRUE(f.http10);
-    EXPECT_TRUE(f.proxy.use);
-    EXPECT_EQ(f.proxy.host, "127.0.0.1");
-    EXPECT_EQ(f.proxy.port, 3128);
-    EXPECT_TRUE(f.proxy.basicAuth);
-    EXPECT_EQ(f.proxy.user, "bob");
-    EXPECT_EQ(f.proxy.password, "s3cret");
-}
+    EXPECT_TRUE(f.proxy.use && f.proxy.basicAuth);
+    EXPECT_EQ(f.proxy.host + ":" + std::to_string(f.proxy.port), "127.0.0.1:3128");
+    EXPECT_EQ(f.proxy.user + "/" + f.proxy.password, "bob/s3cret");
 
-TEST(Settings, ProxyWithoutUserNameOrWithBlanksOnlyHasNoAuthentication)
-{
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
-    for (const char* user : {"username=\r\n", "username=   \t\r\n", ""}) {
-        SCOPED_TRACE(user);
-        writeFile(path, std::string("[proxy]\r\nUseProxy=1\r\nservername=127.0.0.1\r\n") + user +
-                            "password=ignored\r\n");
-        const auto f = settings::readFetcherSettings(path);
-        EXPECT_TRUE(f.proxy.use);
-        EXPECT_EQ(f.proxy.port, 8080);  // no port stored
-        EXPECT_FALSE(f.proxy.basicAuth);
-        EXPECT_TRUE(f.proxy.user.empty());
-        EXPECT_TRUE(f.proxy.password.empty());
+    // No user name, or blanks only: a proxy without authentication.
+    for (const char* user : {"", "username=\r\n", "username=  \t\r\n"}) {
+        writeFile(path, std::string("[proxy]\r\nUseProxy=1\r\nservername=h\r\n") + user + "password=x\r\n");
+        f = settings::readFetcherSettings(path);
+        EXPECT_TRUE(f.proxy.use) << user;
+        EXPECT_FALSE(f.proxy.basicAuth) << user;
+        EXPECT_EQ(f.proxy.user + f.proxy.password, "") << user;
     }
 }
 
-TEST(Settings, ValuesThatAreNoNumbersReadAsTheReadersDefault)
+TEST_F(Settings, ValuesThatAreNoNumbersReadAsTheReadersDefault)
 {
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
     writeFile(path, "[urltype]\r\ntimeout=ten\r\nthreadCount=many\r\ntryCount=3x\r\n"
-                    "[proxy]\r\nUseProxy=yes\r\nservername=h\r\nport=80a\r\ntype=high\r\n"
+                    "[proxy]\r\nUseProxy=-1\r\nservername=h\r\nport=80a\r\ntype=high\r\n"
                     "[default]\r\nmaxTaskCount=\r\nhinthindPause=0x\r\n");
     const auto f = settings::readFetcherSettings(path);
     EXPECT_EQ(f.timeoutMs, 60000);
     EXPECT_EQ(f.tryCount, 3);
     EXPECT_FALSE(f.http10);
-    EXPECT_FALSE(f.proxy.use);  // "yes" is no number: the default, false
+    EXPECT_TRUE(f.proxy.use);  // any non-zero number is true
+    EXPECT_EQ(f.proxy.port, 8080);
     EXPECT_EQ(settings::readRunFrameThreadCount(path), 3);
     EXPECT_EQ(settings::readTaskMasterThreadCount(path), 1);
     EXPECT_EQ(settings::readStartupSettings(path).maxTaskCount, 5);
     EXPECT_EQ(settings::readStartupSettings(path).toolTipDisplayMs, 20000);
-
-    // With the proxy switched on, a port that is no number gives the default port.
-    writeFile(path, "[proxy]\r\nUseProxy=-1\r\nservername=h\r\nport=80a\r\n");
-    EXPECT_TRUE(settings::readFetcherSettings(path).proxy.use);
-    EXPECT_EQ(settings::readFetcherSettings(path).proxy.port, 8080);
 }
 
-TEST(Settings, TaskMasterAndRunFrameSeeTheSameStoredThreadCount)
+TEST_F(Settings, DatabaseDialogsWriteDBTypeThatReadersFindAsDbType)
 {
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
-    writeFile(path, "[urlType]\r\nthreadCount=0\r\n");
-    EXPECT_EQ(settings::readTaskMasterThreadCount(path), 0);  // limits are the caller's
-    EXPECT_EQ(settings::readRunFrameThreadCount(path), 0);
-}
-
-TEST(Settings, DatabaseKindWrittenAsDBTypeIsFoundAsDbType)
-{
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
     settings::writeDbKind(path, {2, "DSN=x;UID=u"});
     EXPECT_EQ(readFile(path), "[DB]\r\nDBType=2\r\nDBConnectStr=DSN=x;UID=u\r\n");
-    const auto k = settings::readDbKind(path);
-    EXPECT_EQ(k.dbType, 2);
-    EXPECT_EQ(k.connectStr, "DSN=x;UID=u");
+    EXPECT_EQ(settings::readDbKind(path).dbType, 2);
+    EXPECT_EQ(settings::readDbKind(path).connectStr, "DSN=x;UID=u");
 
-    writeFile(path, "[db]\r\ndbtype=4\r\n");
-    EXPECT_EQ(settings::readDbKind(path).dbType, 4);
-}
-
-TEST(Settings, OracleAndMySqlShareTheDbKeysButNotTheirDefaults)
-{
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
-    // A Chinese password is stored as GBK ("日志" is C8 D5 D6 BE).
+    // A Chinese password is stored as GBK ("日志" is C8 D5 D6 BE); MySQL readers of the
+    // same file see the shared keys and their own defaults for the rest.
     settings::writeOracleSettings(path, {"orcl", "scott", "\xC8\xD5\xD6\xBE"});
-    EXPECT_EQ(readFile(path), "[DB]\r\nDBType=3\r\nservername=orcl\r\nusername=scott\r\n"
-                              "password=\xC8\xD5\xD6\xBE\r\n");
+    EXPECT_EQ(readFile(path), "[DB]\r\nDBType=3\r\nDBConnectStr=DSN=x;UID=u\r\nservername=orcl\r\n"
+                              "username=scott\r\npassword=\xC8\xD5\xD6\xBE\r\n");
     EXPECT_EQ(settings::readDbKind(path).dbType, 3);
-    EXPECT_EQ(settings::readOracleSettings(path).password, "\xC8\xD5\xD6\xBE");
-
-    // MySQL readers of the same file see the shared keys and their own defaults for the rest.
     const auto m = settings::readMySqlSettings(path);
-    EXPECT_EQ(m.serverName, "orcl");
-    EXPECT_EQ(m.database, "mysql");
-    EXPECT_EQ(m.port, "3306");
+    EXPECT_EQ(m.serverName + "|" + m.database + "|" + m.port, "orcl|mysql|3306");
 
     settings::writeMySqlSettings(path, {"127.0.0.1", "root", "", "crm", "3307"});
-    EXPECT_EQ(readFile(path), "[DB]\r\nDBType=4\r\nservername=127.0.0.1\r\nusername=root\r\n"
-                              "password=\r\ndatabase=crm\r\nport=3307\r\n");
-    // An empty stored password is not the Oracle default.
-    EXPECT_EQ(settings::readOracleSettings(path).password, "");
+    EXPECT_EQ(settings::readDbKind(path).dbType, 4);
+    EXPECT_EQ(settings::readOracleSettings(path).password, "");  // stored empty, not the default
+    EXPECT_EQ(settings::readMySqlSettings(path).database, "crm");
 }
 
-TEST(Settings, FileIsCreatedForItsOwnerOnly)
+TEST_F(Settings, WindowStyleAndSystemProxyWriters)
 {
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
-    const mode_t old = ::umask(0);
-    settings::writeFormStyle(path, 2);
-    ::umask(old);
-    EXPECT_EQ(modeOf(path), 0600u);
-}
-
-TEST(Settings, WindowStyleWritesTheSkinFileOnlyForTheCustomStyle)
-{
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
     settings::writeFormStyle(path, 2, "ignored.Skn");
-    EXPECT_EQ(readFile(path), "[userSet]\r\nformStyle=2\r\n");
-    settings::writeFormStyle(path, 0, "C:\\skins\\blue.Skn");
-    EXPECT_EQ(readFile(path), "[userSet]\r\nformStyle=0\r\nformStyleFile=C:\\skins\\blue.Skn\r\n");
-}
-
-TEST(Settings, SystemProxyCopyReachesTheFetcher)
-{
-    TempDir dir;
-    const std::string path = dir.file("DefaultSet.ini");
     settings::writeSystemProxy(path, true, "127.0.0.1", "3128");
-    auto f = settings::readFetcherSettings(path);
-    EXPECT_TRUE(f.proxy.use);
-    EXPECT_EQ(f.proxy.host, "127.0.0.1");
-    EXPECT_EQ(f.proxy.port, 3128);
-
-    // Switching it off keeps the host but the fetcher uses no proxy.
+    EXPECT_EQ(settings::readFetcherSettings(path).proxy.port, 3128);
+    settings::writeFormStyle(path, 0, "C:\\skins\\blue.Skn");
     settings::writeSystemProxy(path, false);
-    EXPECT_EQ(readFile(path), "[proxy]\r\nUseProxy=0\r\nservername=127.0.0.1\r\nport=3128\r\n");
-    f = settings::readFetcherSettings(path);
-    EXPECT_FALSE(f.proxy.use);
-    EXPECT_TRUE(f.proxy.host.empty());
+    EXPECT_EQ(readFile(path), "[userSet]\r\nformStyle=0\r\nformStyleFile=C:\\skins\\blue.Skn\r\n\r\n"
+                              "[proxy]\r\nUseProxy=0\r\nservername=127.0.0.1\r\nport=3128\r\n");
+    EXPECT_FALSE(settings::readFetcherSettings(path).proxy.use);
 }
 
-TEST(Settings, WriteFailureIsReportedNotSwallowed)
+TEST_F(Settings, WriteFailureIsReportedNotSwallowed)
 {
-    TempDir dir;
-    writeFile(dir.file("plain"), "x");
-    // The parent of the settings file is a regular file.
+    writeFile(dir.file("plain"), "x");  // the parent of the settings file is a regular file
     EXPECT_THROW(settings::writeDbKind(dir.file("plain/DefaultSet.ini"), {0, ""}), tarvimo::files::FileError);
-}
-
-TEST(Settings, DefaultLogFileIsInTheFolderOfTheSettingsFile)
-{
-    EXPECT_EQ(settings::defaultLogFile("/data/tarvimo/DefaultSet.ini"), "/data/tarvimo/log.txt");
-    // A home whose name is Chinese (UTF-8 on disk) is stored as GBK text.
-    EXPECT_EQ(settings::defaultLogFile("/\xE6\x97\xA5\xE5\xBF\x97/DefaultSet.ini"), "/\xC8\xD5\xD6\xBE/log.txt");
 }

@@ -6,18 +6,21 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tarvimo::test {
 
 class TempDir {
 public:
-    TempDir()
+    // A fresh folder under $TMPDIR (or /tmp) named after 'prefix'.
+    explicit TempDir(std::string_view prefix = "tarvimo-test")
     {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tarvimo-test-XXXXXX").string();
+        std::string tmpl = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
         char* made = ::mkdtemp(tmpl.data());
         if (!made)
-            std::abort();
+            throw std::runtime_error("cannot create a temporary folder " + tmpl);
         path_ = made;
     }
     ~TempDir()
@@ -30,18 +33,22 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
 
 private:
     std::string path_;
 };
 
-inline void writeFile(const std::string& path, const std::string& bytes)
+// Writes the bytes to a file, replacing it; throws when that fails.
+inline void writeFile(const std::string& path, std::string_view bytes)
 {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f.flush())
+        throw std::runtime_error("cannot write " + path);
 }
 
+// The whole file, or an empty text when it cannot be read.
 inline std::string readFile(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);

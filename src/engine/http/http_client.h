@@ -1,6 +1,8 @@
 // The engine's HTTP client: one libcurl easy handle per client, used by one thread at a
 // time; cancel() may be called from any thread and ends a transfer in flight promptly.
 // Bodies are returned as raw bytes (charset conversion is the caller's business).
+// Cookies a site sets are kept in memory, per client, and sent back by its later requests;
+// compressed responses are accepted and handed back decoded.
 #pragma once
 
 #include <atomic>
@@ -15,10 +17,13 @@ namespace tarvimo::http {
 struct HttpResult {
     bool ok = false;           // a complete response arrived (any status code)
     long status = 0;           // HTTP status of the last response, 0 when none
-    std::string body;          // the response body (of the last response after redirects)
+    std::string body;          // the response body (of the last response after redirects);
+                               // after a failure, whatever part of it had arrived
     std::string effectiveUrl;  // the address finally answered, after redirects
     std::string contentType;   // the Content-Type header, empty when none
-    std::string error;         // why it failed, empty when ok
+    std::string error;         // why it failed, empty when ok: a fixed phrase ("connection
+                               // failed", "connect time-out", "read time-out", "cancelled",
+                               // "too many redirects", ...) then libcurl's details
     bool cancelled = false;    // ended by cancel()
     bool timedOut = false;     // connect or read time-out
     bool tooLarge = false;     // the body passed the size limit
@@ -32,7 +37,7 @@ struct ProxySettings {
     int port = 8080;
     std::string user;      // empty: no authentication
     std::string password;
-    bool basicAuth = false;
+    bool basicAuth = false;    // true: credentials sent at once; false: when the proxy asks
 };
 
 class HttpClient {
@@ -49,10 +54,11 @@ public:
     void setExtraHeader(std::string name, std::string value);
     void setFollowRedirects(bool follow);   // default true, at most 10 hops
     void setHttp10(bool http10);            // default false (HTTP/1.1)
-    void setConnectTimeoutMs(long ms);      // default 60000
-    // Longest time without receiving any byte once connected; default 60000.
+    void setConnectTimeoutMs(long ms);      // default 60000; 0: libcurl's own (300 s)
+    // Longest time without receiving any byte once connected; default 60000; 0: none.
     void setReadTimeoutMs(long ms);
     void setProxy(const ProxySettings& proxy);
+    // Direct connections (the default); the http_proxy variables are not consulted here.
     void clearProxy();
     // A response body larger than this is a failure (tooLarge); default 32 MiB.
     void setMaxBodyBytes(std::size_t bytes);
@@ -60,7 +66,8 @@ public:
     void setCaFile(std::string path);
 
     HttpResult get(std::string_view url);
-    // Form POST: the lines joined with "&" form the body.
+    // Form POST: the lines joined with "&" form the body. With the form content type each
+    // line is sent as form data (raw non-ASCII bytes and blanks percent-encoded).
     HttpResult post(std::string_view url, const std::vector<std::string>& formLines,
                     std::string_view contentType = "application/x-www-form-urlencoded");
 
