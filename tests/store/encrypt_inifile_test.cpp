@@ -320,6 +320,17 @@ TEST(EncryptedStore, HostileFilesGiveCleanResults)
                      tmp.file("payload") + "','rb').read(), 9))\"");
     EXPECT_THROW(TEncryptInifile{dir.file("bad.tak")}, store::ConversionError);
 
+    // 50 MB of noise: still plain mode, still defaults, and the store stays usable.
+    noise.resize(50u << 20);
+    for (std::size_t i = 100000; i < noise.size(); ++i)
+        noise[i] = static_cast<char>(rng());
+    test::writeFile(dir.file("huge.tak"), noise);
+    {
+        TEncryptInifile ini(dir.file("huge.tak"));
+        EXPECT_TRUE(ini.plainMode());
+        EXPECT_EQ(ini.ReadString("url", "urlbegin", "none"), "none");
+    }
+
     // A 100 000-byte line and a 6000-byte value in a container are read whole.
     const std::string longValue(100000, 'v');
     writeContainerWithPython(dir.file("long.tak"), {"[s]", "k=" + longValue});
