@@ -199,6 +199,15 @@ std::string replaceAllNoCase(std::string_view s, std::string_view from, std::str
     });
 }
 
+std::string oneLine(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
 std::vector<std::string> splitLines(std::string_view s)
 {
     std::vector<std::string> lines;

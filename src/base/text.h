@@ -68,6 +68,10 @@ std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t 
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::string replaceAllNoCase(std::string_view s, std::string_view from, std::string_view to);
 
+// The text with every CR and LF replaced by a blank: a value or header that must stay on
+// one line can then never smuggle further lines into a file or a request.
+std::string oneLine(std::string_view s);
+
 // The lines of a text; CR, LF or CR LF each end a line, and a line end at the very end
 // adds no empty line.
 std::vector<std::string> splitLines(std::string_view s);

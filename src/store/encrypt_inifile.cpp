@@ -49,15 +49,6 @@ std::string_view effectiveKey(std::string_view key) { return key.empty() ? std::
 
 bool blankLine(std::string_view s) { return text::trimView(s).empty(); }
 
-std::string oneLine(std::string_view v)
-{
-    std::string out(v);
-    for (char& c : out)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    return out;
-}
-
 } // namespace
 
 const std::string& storeKey()
@@ -267,7 +258,7 @@ void TEncryptInifile::WriteString(std::string_view section, std::string_view key
     }
     dirty_ = true;
     // A value never holds a line end: one would split the line and corrupt the file.
-    const std::string v = oneLine(value);
+    const std::string v = text::oneLine(value);
     std::size_t h;
     std::size_t i = findKey(section, key, h);
     if (h == npos) {

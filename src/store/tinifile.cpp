@@ -30,15 +30,6 @@ bool splitKeyLine(std::string_view trimmed, std::string_view& key, std::string_v
     return true;
 }
 
-std::string oneLine(std::string_view v)
-{
-    std::string out(v);
-    for (char& c : out)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    return out;
-}
-
 } // namespace
 
 TIniFile::TIniFile(std::string fileName, mode_t newFileMode)
@@ -150,9 +141,9 @@ void TIniFile::store(std::string newText)
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     refresh();
-    const std::string v = oneLine(value);
-    const std::string keyName = oneLine(text::trimView(key));
-    const std::string secName = oneLine(text::trimView(section));
+    const std::string v = text::oneLine(value);
+    const std::string keyName = text::oneLine(text::trimView(key));
+    const std::string secName = text::oneLine(text::trimView(section));
     std::string out;
     out.reserve(text_.size() + keyName.size() + v.size() + secName.size() + 8);
     auto appendLines = [&](std::size_t from, std::size_t to) {

@@ -1,5 +1,7 @@
 #include "engine/http/http_client.h"
 
+#include "base/text.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -65,14 +67,6 @@ std::string describe(CURLcode code, const char* detail, bool unreadableReply)
         text += curl_easy_strerror(code);
     }
     return text;
-}
-
-// A header line must not smuggle further lines into the request.
-std::string oneLine(std::string s)
-{
-    std::replace(s.begin(), s.end(), '\r', ' ');
-    std::replace(s.begin(), s.end(), '\n', ' ');
-    return s;
 }
 
 } // namespace
@@ -415,8 +409,8 @@ void HttpClient::setReferer(std::string referer) { d->referer = std::move(refere
 
 void HttpClient::setExtraHeader(std::string name, std::string value)
 {
-    d->extraName = oneLine(std::move(name));
-    d->extraValue = oneLine(std::move(value));
+    d->extraName = text::oneLine(name);
+    d->extraValue = text::oneLine(value);
 }
 
 void HttpClient::setFollowRedirects(bool follow) { d->followRedirects = follow; }
@@ -475,7 +469,7 @@ HttpResult HttpClient::post(std::string_view url, const std::vector<std::string>
     // "Expect:" stops libcurl from waiting for a "100 Continue" that many servers never
     // send before a larger body.
     curl_slist* headers = headerList(d->extraName, d->extraValue,
-                                     {"Content-Type: " + oneLine(std::string(contentType)), "Expect:"});
+                                     {"Content-Type: " + text::oneLine(contentType), "Expect:"});
     d->configure(encodeUrl(url), headers);
     curl_easy_setopt(d->easy, CURLOPT_POST, 1L);
     curl_easy_setopt(d->easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
