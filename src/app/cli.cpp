@@ -13,6 +13,8 @@ const char* kUsageText =
     "  task get FILE SECTION KEY [--raw]    print one value\n"
     "  task set FILE SECTION KEY VALUE      write one value\n"
     "  task show FILE                       print a readable summary of a task\n"
+    "  extract TASK PAGE [--url URL] [--time TEXT] [--run N] [--raw]\n"
+    "                                       run a task's rules on a saved page, print each row\n"
     "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n";
 
 } // namespace
@@ -45,6 +47,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
     args.erase(args.begin());
     if (cmd == "task")
         return runTask(args, out, err);
+    if (cmd == "extract")
+        return runExtract(args, out, err);
     err << "tarvimo-cli: unknown command '" << cmd << "'\n" << kUsageText;
     return kUsage;
 }

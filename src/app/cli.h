@@ -16,5 +16,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 // The `task` command group.
 int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `extract`: a task's rules on a saved page.
+int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace tarvimo::cli

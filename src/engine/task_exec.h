@@ -1,0 +1,130 @@
+// The extraction engine: turns the text of one fetched page into result rows following
+// the rule table of a task. Each page fetcher owns one engine and calls extractPage once
+// per page; every finished row is handed over, one at a time, through a callback.
+#pragma once
+
+#include "engine/postprocess.h"
+#include "engine/site_catalogue.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvimo {
+class UserMessages;
+namespace http {
+class HttpClient;
+}
+} // namespace tarvimo
+
+namespace tarvimo::engine {
+
+class Txbemail;
+class PatternSet;
+
+// Run-wide values the engine reads and writes, owned by the task master and the run frame.
+struct RunState {
+    std::atomic<bool> restarted{false};  // the run frame was restarted in its tab
+    std::atomic<int> runCounter{1};      // the frame's run counter
+    std::atomic<int> charType{0};        // the task's page encoding (shared by its fetchers)
+};
+
+// A finished row: its fields in order.
+using Row = std::vector<std::string>;
+
+class TtaskExec {
+public:
+    // 'messages' receives the load-failure warning (may be null); 'state' is shared with the
+    // master and must outlive the engine.
+    TtaskExec(RunState& state, UserMessages* messages = nullptr, SiteCatalogue catalogue = SiteCatalogue::load());
+    ~TtaskExec();
+    TtaskExec(const TtaskExec&) = delete;
+    TtaskExec& operator=(const TtaskExec&) = delete;
+
+    // Every finished row goes through this, one row at a time.
+    void setHandOver(std::function<void(const Row&)> handOver) { handOver_ = std::move(handOver); }
+    // Fixes the text of the time column (tests and the command line); empty: the clock.
+    void setFixedTime(std::string timeText) { fixedTime_ = std::move(timeText); }
+    // Settings of DefaultSet.ini read at construction: e-mail lookup on/off and by name.
+    void setEmailLookup(bool getEmail, bool fromName);
+    // Cancels a linked-page fetch or e-mail lookup in flight (stop); thread-safe.
+    void cancel();
+
+    // Loads the rule set of a task file (again only when it is another file). False after
+    // the load-failure warning; extraction then goes on with what was read.
+    bool loadRules(const std::string& taskFile);
+    bool loaded() const { return loaded_; }
+
+    // Extracts the rows of one page (already converted to GBK). 'connection' fetches linked
+    // pages (null: none are fetched). Returns the rows handed over, in order.
+    std::vector<Row> extractPage(const std::string& taskFile, std::string page, http::HttpClient* connection,
+                                 const std::string& pageAddress);
+
+    // The column captions of the rows ("序号" first, then the rule captions, the URL and
+    // time captions) and the information types, for the downloader and the grid.
+    const std::vector<std::string>& outputCaptions() const { return columns_.outputCaptions; }
+    const std::vector<std::string>& types() const { return columns_.types; }
+    char delimiter() const { return settings_.delimiter; }
+    int taktype() const { return taktype_; }
+    // Whether the task detects the page encoding itself (`autogetCharType`).
+    bool autoCharset() const { return autoCharset_; }
+
+    // The scanners, also used on their own: every distinct mobile number or e-mail address
+    // in the text, joined with ",".
+    std::string scanMobiles(std::string_view text) const;
+    std::string scanEmails(std::string_view text) const;
+
+private:
+    struct Markers;
+    struct Work;
+    struct Cut;
+
+    void resetRules();
+    std::string prepare(std::string_view marker, bool pageHasCrLf) const;
+    Markers markersOf(std::size_t rule, bool pageHasCrLf) const;
+    Cut cutField(Work& w, const Markers& m, std::size_t rule, bool tryAlternatives, bool autoMid) const;
+    std::string finishValue(std::size_t rule, std::string value) const;
+    std::string runNumber(std::size_t rule);
+    std::string timeText() const;
+    std::string fetchLinked(const std::string& address, http::HttpClient* connection);
+    void completeRow(Row& row, const std::string& pageAddress) const;
+    bool onlyConstants(const Row& row, const std::string& constants) const;
+
+    std::vector<Row> wholePage(const std::string& page, const std::string& pageAddress);
+    std::vector<Row> singleRecord(const std::string& page, http::HttpClient* connection, const std::string& pageAddress);
+    std::vector<Row> loopRecords(const std::string& page, http::HttpClient* connection, const std::string& pageAddress);
+    std::string completeLinkedAddress(std::string value) const;
+    void postProcess(std::vector<Row>& rows, bool loopMode);
+    void homePageAndEmail(Row& row);
+
+    RunState& state_;
+    UserMessages* messages_;
+    SiteCatalogue catalogue_;
+    std::function<void(const Row&)> handOver_;
+    std::string fixedTime_;
+    std::unique_ptr<PatternSet> patterns_;
+    std::unique_ptr<Txbemail> email_;
+    bool getEmail_ = true;
+    bool emailFromName_ = true;
+    std::atomic<http::HttpClient*> activeConnection_{nullptr};
+
+    // The rule set.
+    std::string taskFile_;
+    bool loaded_ = false;
+    PostSettings settings_;
+    RuleColumns columns_;
+    FieldPostProcessor post_;
+    std::vector<std::string> begins_, ends_;
+    bool wholePage_ = false, loop_ = false, autoMid_ = true, saveUrl_ = false, autoTime_ = true;
+    bool midCut_ = false, autoCharset_ = false, autoBase_ = true;
+    std::string midMarker_, loopWord_, loopWordStored_, loopFront_, loopHind_, fixedBase_, startAddress_;
+    int taktype_ = 0;
+
+    // Per page.
+    std::string pageBase_;
+};
+
+} // namespace tarvimo::engine
