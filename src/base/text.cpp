@@ -134,6 +134,13 @@ std::string trim(std::string_view s) { return std::string(trimView(s)); }
 void toLowerInPlace(std::string& s)
 {
     for (std::size_t i = 0; i < s.size();) {
+        // Runs of ASCII bytes are the common case of every page.
+        while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) {
+            s[i] = lowerAscii(s[i]);
+            ++i;
+        }
+        if (i >= s.size())
+            break;
         std::size_t n = charLen(s, i);
         if (n == 1)
             s[i] = lowerAscii(s[i]);
@@ -223,6 +230,22 @@ std::vector<std::string> splitLines(std::string_view s)
     if (b < s.size())
         lines.emplace_back(s.substr(b));
     return lines;
+}
+
+bool replaceAllInPlace(std::string& s, std::string_view from, std::string_view to)
+{
+    if (from.empty() || findChar(s, from) == std::string::npos)
+        return false;
+    s = replaceAll(s, from, to);
+    return true;
+}
+
+bool replaceAllNoCaseInPlace(std::string& s, std::string_view from, std::string_view to)
+{
+    if (from.empty() || findNoCase(s, from) == std::string::npos)
+        return false;
+    s = replaceAllNoCase(s, from, to);
+    return true;
 }
 
 bool parseInt32(std::string_view s, int& out, bool allowHex)

@@ -67,6 +67,9 @@ std::size_t findChar(std::string_view hay, std::string_view needle, std::size_t 
 // at character boundaries).
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::string replaceAllNoCase(std::string_view s, std::string_view from, std::string_view to);
+// The same in place; a text without 'from' is left alone without any copy. True when changed.
+bool replaceAllInPlace(std::string& s, std::string_view from, std::string_view to);
+bool replaceAllNoCaseInPlace(std::string& s, std::string_view from, std::string_view to);
 
 // The text with every CR and LF replaced by a blank: a value or header that must stay on
 // one line can then never smuggle further lines into a file or a request.

@@ -192,21 +192,26 @@ std::string FieldPostProcessor::cleanField(std::size_t ruleIndex, std::string va
 {
     const bool keepHtml = ruleIndex < columns_.keepHtml.size() && columns_.keepHtml[ruleIndex] == words().yes;
     if (!keepHtml) {
+        // In place: a value without the text is not copied (this runs for every field).
         for (std::string_view white : {"&nbsp;", "\t", "\n", "\r"})
-            value = text::replaceAllNoCase(value, white, " ");
-        for (std::size_t n = 10; n >= 2; --n)
-            value = text::replaceAll(value, std::string(n, ' '), " ");
+            text::replaceAllNoCaseInPlace(value, white, " ");
+        // Every run of two or more blanks holds a double blank; without one nothing changes.
+        if (value.find("  ") != npos) {
+            static const std::string blanks(10, ' ');
+            for (std::size_t n = 10; n >= 2; --n)
+                text::replaceAllInPlace(value, std::string_view(blanks).substr(0, n), " ");
+        }
         for (const auto& item : settings_.clearList) {
             if (item == "#13")
-                value = text::replaceAll(value, "\r", "");
+                text::replaceAllInPlace(value, "\r", "");
             else if (item == "#13#10")
-                value = text::replaceAll(value, "\r\n", "");
+                text::replaceAllInPlace(value, "\r\n", "");
             else
-                value = text::replaceAll(value, item, "");
+                text::replaceAllInPlace(value, item, "");
         }
-        value = text::replaceAll(value, "\t", "");  // every clear list also holds TAB
+        text::replaceAllInPlace(value, "\t", "");  // every clear list also holds TAB
         if (settings_.useSect)
-            value = text::replaceAllNoCase(value, "<p>", "\r\n");
+            text::replaceAllNoCaseInPlace(value, "<p>", "\r\n");
         value = RemoveSpans(std::move(value), "<script", "/script>");
         value = RemoveSpans(std::move(value), "<", ">");
     }

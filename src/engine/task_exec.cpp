@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <unordered_map>
 #include <map>
 
 namespace tarvimo::engine {
@@ -92,25 +91,40 @@ struct TtaskExec::Work {
     std::size_t find(const std::string& needle, std::size_t from = 0) const
     {
         const std::size_t s = start + from;
-        if (auto it = memo.find(needle); it != memo.end() && it->second.generation == generation && it->second.from <= s) {
-            if (it->second.at == npos)
+        Found* known = nullptr;
+        for (auto& f : memo)
+            if (f.needle == &needle && f.text == needle) {
+                known = &f;
+                break;
+            }
+        if (known && known->generation == generation && known->from <= s) {
+            if (known->at == npos)
                 return npos;
-            if (it->second.at >= s)
-                return it->second.at - start;
+            if (known->at >= s)
+                return known->at - start;
         }
         const std::size_t p = text::findChar(view(), needle, from);
-        memo[needle] = {s, p == npos ? npos : start + p, generation};
+        if (!known) {
+            memo.push_back({&needle, needle, 0, 0, 0});
+            known = &memo.back();
+        }
+        known->from = s;
+        known->at = p == npos ? npos : start + p;
+        known->generation = generation;
         return p;
     }
     // Any change other than moving 'start' forward invalidates what the searches remember.
     void changed() { ++generation; }
 
 private:
+    // A page asks for a few dozen texts at most, so a short list beats a hash table.
     struct Found {
+        const std::string* needle;
+        std::string text;  // guards against another string at the same address
         std::size_t from, at;
         std::uint64_t generation;
     };
-    mutable std::unordered_map<std::string, Found> memo;
+    mutable std::vector<Found> memo;
     std::uint64_t generation = 0;
 };
 
@@ -129,7 +143,9 @@ struct TtaskExec::Cut {
 TtaskExec::TtaskExec(RunState& state, UserMessages* messages, SiteCatalogue catalogue)
     : state_(state), messages_(messages), catalogue_(std::move(catalogue)), patterns_(std::make_unique<PatternSet>()),
       email_(std::make_unique<Txbemail>(catalogue_.value("SearchEngine", "host"),
-                                        catalogue_.value("SearchEngine", "partner")))
+                                        catalogue_.value("SearchEngine", "partner"))),
+      homeTokens_{text::toLower(catalogue_.value("HomePage", "token1")),
+                  text::toLower(catalogue_.value("HomePage", "token2"))}
 {
     const auto lookup = store::settings::readEmailLookupSettings(store::settings::defaultPath());
     setEmailLookup(lookup.getEmail, lookup.emailFromName);
@@ -286,6 +302,15 @@ TtaskExec::Markers TtaskExec::markersOf(std::size_t rule, bool pageHasCrLf) cons
     return m;
 }
 
+std::vector<TtaskExec::Markers> TtaskExec::pageMarkers(bool pageHasCrLf) const
+{
+    // Prepared once per page: preparing depends on the page (line ends) but not on the record.
+    std::vector<Markers> marks(columns_.captions.size());
+    for (std::size_t s = 1; s + 1 < marks.size(); ++s)
+        marks[s] = markersOf(s, pageHasCrLf);
+    return marks;
+}
+
 TtaskExec::Cut TtaskExec::cutField(Work& w, const Markers& m, std::size_t /*rule*/, bool tryAlternatives,
                                    bool autoMid) const
 {
@@ -327,8 +352,8 @@ std::string TtaskExec::finishValue(std::size_t rule, std::string value) const
 {
     value = post_.cleanField(rule, std::move(value));
     // The clear list usually deletes ":", which would break every address.
-    value = text::replaceAll(value, "http//", "http://");
-    value = text::replaceAll(value, "https//", "https://");
+    text::replaceAllInPlace(value, "http//", "http://");
+    text::replaceAllInPlace(value, "https//", "https://");
     const std::string& type = at(columns_.types, rule);
     value = FieldPostProcessor::completeByType(std::move(value), type, pageBase_);
     if (type == kEmailType())
@@ -446,6 +471,7 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, http::HttpClie
     Row fields;
     std::string constants;
     const std::size_t n = columns_.captions.size();
+    const std::vector<Markers> marks = pageMarkers(crlf);
     for (std::size_t s = 1; s + 1 < n; ++s) {
         const std::string& type = at(columns_.types, s);
         if (type == kConstant()) {
@@ -458,7 +484,7 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, http::HttpClie
             fields.push_back(runNumber(s));
             continue;
         }
-        Cut c = cutField(w, markersOf(s, crlf), s, true, autoMid_);
+        Cut c = cutField(w, marks[s], s, true, autoMid_);
         fields.push_back(c.found ? finishValue(s, std::move(c.value)) : std::string(" "));
         if (autoMid_ && c.found)
             w.start = c.endAbs;
@@ -534,8 +560,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClien
         if (auto p = w.find(midMarker_); p != npos)
             w.start += p;
 
+    const std::vector<Markers> marks = pageMarkers(crlf);
     auto pageLevelValue = [&](std::size_t s) {
-        Markers m = markersOf(s, crlf);
+        const Markers& m = marks[s];
         const auto& [B, E] = m.alts[0];
         if (B == E && !B.empty()) {
             // Same text for both markers: the value lies between its first and last occurrence.
@@ -593,13 +620,16 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClien
         }
     } else if (!loopWord_.empty() && loopBegin <= loopEnd) {
         const bool firstIsConstant = typeOf(loopBegin) == kConstant();
-        std::string emailSource = page;  // the last linked page once one is fetched
+        // The page's e-mail scan (or the last linked page's) is the same for every record
+        // until another linked page arrives, so it is scanned once per source.
+        const std::string* emailSource = &page;
+        std::string linkedSource, emailScan;
+        bool emailScanned = false;
         std::size_t prevStart = npos, prevSize = npos;
         while (w.find(loopWord_) != npos) {
             Row record = prefix;
             if (!firstIsConstant) {
-                Markers m = markersOf(loopBegin, crlf);
-                const auto& [B, E] = m.alts[0];
+                const auto& [B, E] = marks[loopBegin].alts[0];
                 std::size_t L = w.find(loopWord_), b = w.find(B);
                 if (b == npos && w.find(E) == npos)
                     break;
@@ -628,7 +658,7 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClien
                     record.push_back(runNumber(s));
                     continue;
                 }
-                Markers m = markersOf(s, crlf);
+                const Markers& m = marks[s];
                 const auto& [B, E] = m.alts[0];
                 const std::size_t L = w.find(loopWord_);
                 const std::size_t b = w.find(B), e = w.find(E);
@@ -650,7 +680,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClien
                             const std::size_t next = w.find(loopWord_);
                             w.text.insert(next == npos ? w.text.size() : w.start + next, linked);
                             w.changed();
-                            emailSource = linked;
+                            linkedSource = std::move(linked);
+                            emailSource = &linkedSource;
+                            emailScanned = false;
                         }
                     }
                 }
@@ -664,8 +696,12 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClien
             prevSize = w.text.size();
             if (!post_.passesFilter(record))
                 continue;
-            if (taktype_ == 0)
-                record.push_back(scanEmails(emailSource));
+            if (taktype_ == 0) {
+                if (!emailScanned)
+                    emailScan = scanEmails(*emailSource);
+                emailScanned = true;
+                record.push_back(emailScan);
+            }
             rows.push_back(std::move(record));
         }
     }
@@ -686,8 +722,8 @@ void TtaskExec::homePageAndEmail(Row& row)
     std::string homePage;
     if (row.size() > 8) {
         // Entries pointing at the directory itself or at the big trade portal are no home page.
-        const std::string t1 = text::toLower(catalogue_.value("HomePage", "token1"));
-        const std::string t2 = text::toLower(catalogue_.value("HomePage", "token2"));
+        const std::string& t1 = homeTokens_[0];
+        const std::string& t2 = homeTokens_[1];
         std::vector<std::string> kept;
         for (auto& entry : splitAt(text::replaceAll(row[8], "  ", ","), ",")) {
             const std::string lower = text::toLower(entry);

@@ -85,6 +85,7 @@ private:
     void resetRules();
     std::string prepare(std::string_view marker, bool pageHasCrLf) const;
     Markers markersOf(std::size_t rule, bool pageHasCrLf) const;
+    std::vector<Markers> pageMarkers(bool pageHasCrLf) const;
     Cut cutField(Work& w, const Markers& m, std::size_t rule, bool tryAlternatives, bool autoMid) const;
     std::string finishValue(std::size_t rule, std::string value) const;
     std::string runNumber(std::size_t rule);
@@ -107,6 +108,7 @@ private:
     std::string fixedTime_;
     std::unique_ptr<PatternSet> patterns_;
     std::unique_ptr<Txbemail> email_;
+    std::string homeTokens_[2];  // lower-cased tokens of entries that are no home page
     bool getEmail_ = true;
     bool emailFromName_ = true;
     std::atomic<http::HttpClient*> activeConnection_{nullptr};
