@@ -1,0 +1,276 @@
+#include "engine/url_generation.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "engine/page_text.h"
+#include "store/delimited.h"
+
+namespace tarvimo::engine {
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+// A brace range or page range never yields more addresses than this; a typing slip such
+// as {1,999999999999} must not exhaust memory.
+constexpr long long kMaxGenerated = 10'000'000;
+
+bool toInt(std::string_view s, long long& out)
+{
+    int v = 0;
+    if (!text::parseInt32(text::trimView(s), v, false))
+        return false;
+    out = v;
+    return true;
+}
+
+std::vector<std::string> addressFile(const std::string& value, bool& readable)
+{
+    std::string bytes;
+    readable = files::tryReadAll(home::toNativePath(value), bytes);
+    std::vector<std::string> urls;
+    for (auto& line : text::splitLines(bytes))
+        if (!text::trimView(line).empty())  // blank lines are no addresses
+            urls.push_back(text::trim(line));
+    return urls;
+}
+
+void pageNumbers(const UrlNavigation& nav, std::vector<std::string>& urls, UrlListResult& result)
+{
+    const std::string& b = nav.begin;
+    const std::string& k = nav.keyword;
+    // The keyword as written; when it occurs only in another letter case, that place.
+    std::size_t at = text::findChar(b, k);
+    if (at == npos)
+        at = text::findNoCase(b, text::trimView(k));
+    if (at == npos)
+        at = 0;
+    const std::string prefix = b.substr(0, at);
+    std::size_t runEnd = std::min(b.size(), at + k.size());
+    std::string digits;
+    while (runEnd < b.size() && (b[runEnd] == '=' || (b[runEnd] >= '0' && b[runEnd] <= '9'))) {
+        if (b[runEnd] != '=')
+            digits += b[runEnd];
+        ++runEnd;
+    }
+    long long already = 0;
+    if (!toInt(digits, already))
+        already = 0;
+    const std::string suffix = b.substr(runEnd);
+    const bool equalsAfterKeyword = at + k.size() < b.size() && b[at + k.size()] == '=';
+
+    long long first = 0, last = 0;
+    if (!toInt(nav.pageBegin, first) || !toInt(nav.pageEnd, last)) {
+        result.ok = false;
+        result.error = "page range is not a number";
+        return;
+    }
+    const long long step = nav.increment > 0 ? nav.increment : 1;  // 0 or less would never end
+    std::string p = std::string(text::trimView(nav.pageBegin));  // the first page as typed
+    long long count = 0;
+    for (long long v = first; v <= last && count < kMaxGenerated; v += step, ++count) {
+        if (v != already)
+            urls.push_back(prefix + k + (equalsAfterKeyword ? "=" : "") + p + suffix);
+        p = std::to_string(v + step);
+    }
+}
+
+} // namespace
+
+UrlListResult buildUrlList(const UrlNavigation& nav)
+{
+    UrlListResult result;
+    auto& urls = result.urls;
+    const std::string& b = nav.begin;
+    if (b.find(":\\") != npos) {
+        bool readable = false;
+        urls = addressFile(b, readable);
+        if (urls.empty()) {
+            result.ok = false;
+            result.error = readable ? "the address file holds no address" : "the address file cannot be read";
+            return result;
+        }
+    } else if (!text::trimView(nav.pageBegin).empty() && !text::trimView(nav.pageEnd).empty() &&
+               !text::trimView(nav.keyword).empty() &&
+               text::toLower(text::trimView(b)).find(text::toLower(text::trimView(nav.keyword))) != npos) {
+        urls.push_back(b);
+        if (b.find('{') == npos && b.find('}') == npos) {
+            pageNumbers(nav, urls, result);
+            if (!result.ok)
+                return result;
+        }
+    } else {
+        urls.push_back(b);
+    }
+
+    // Hand-added addresses the list already holds (letter case ignored) are not added again.
+    std::unordered_set<std::string> known;
+    for (const auto& u : urls)
+        known.insert(text::toLower(u));
+    for (const auto& extra : nav.extraUrls)
+        if (!known.count(text::toLower(extra)))
+            urls.push_back(extra);
+
+    expandBraceRanges(urls);
+    return result;
+}
+
+void expandBraceRanges(std::vector<std::string>& urls)
+{
+    std::vector<std::string> kept, expanded;
+    kept.reserve(urls.size());
+    long long total = 0;
+    for (auto& u : urls) {
+        const std::size_t open = u.find('{');
+        const std::size_t close = open == npos ? npos : u.find('}', open + 1);
+        if (open == npos || close == npos) {
+            kept.push_back(std::move(u));
+            continue;
+        }
+        const std::string group = u.substr(open, close - open + 1);
+        const auto items = store::splitDelimited(std::string_view(group).substr(1, group.size() - 2), ',');
+        long long from = 0, to = 0, step = 1;
+        if (items.size() > 0 && !toInt(items[0], from))
+            from = 0;
+        if (items.size() > 1 && !toInt(items[1], to))
+            to = 0;
+        if (items.size() > 2 && (!toInt(items[2], step) || step == 0))
+            step = 1;
+        if (step < 0)
+            step = 1;  // a falling range would never end
+        const std::size_t at = text::findNoCase(u, group);
+        for (long long v = from; v <= to && total < kMaxGenerated; v += step, ++total) {
+            std::string e = u;
+            e.replace(at, group.size(), std::to_string(v));
+            expanded.push_back(std::move(e));
+        }
+    }
+    kept.insert(kept.end(), std::make_move_iterator(expanded.begin()), std::make_move_iterator(expanded.end()));
+    urls = std::move(kept);
+}
+
+std::string rewriteUrl(const std::string& address, const UrlRewrite& rule)
+{
+    const std::string o = text::trim(rule.pattern), n = text::trim(rule.replacement);
+    if (!rule.enabled || o.empty() || n.empty())
+        return address;
+    if (o.find('*') == npos && n.find('*') == npos)
+        return text::replaceAll(address, o, n);
+
+    std::vector<std::string> pieces;
+    std::size_t from = o.starts_with('*') ? 1 : 0;
+    for (int round = 0; round < 20; ++round) {
+        const std::size_t star = o.find('*', from);
+        pieces.push_back(text::trim(std::string_view(o).substr(from, star == npos ? npos : star - from)));
+        if (star == npos)
+            break;
+        from = star + 1;
+    }
+    for (const auto& p : pieces)
+        if (p.empty() || text::findNoCase(address, p) == npos)
+            return address;
+    std::string copy = address;
+    for (const auto& p : pieces) {
+        const std::size_t at = text::findNoCase(copy, p);
+        if (at != npos)
+            copy.replace(at, p.size(), "^");
+    }
+    std::string item;
+    for (const auto& i : store::splitDelimited(copy, '^'))
+        if (!text::trimView(i).empty()) {
+            item = text::trim(i);
+            break;
+        }
+    return text::replaceAll(n, "*", item);
+}
+
+std::vector<std::string> Request::formLines() const
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < body.size(); at += 255)
+        lines.push_back(body.substr(at, 255));
+    return lines;
+}
+
+Request parseRequest(std::string_view address)
+{
+    Request r;
+    std::string a;
+    a.reserve(address.size());
+    for (char c : address)
+        if (c != ' ')
+            a += c;
+    const std::size_t open = a.find("[post]"), close = a.find("[/post]");
+    if (open != npos && close != npos) {
+        r.post = true;
+        r.url = a.substr(0, open);
+        if (close > open + 6)
+            r.body = text::trim(std::string_view(a).substr(open + 6, close - open - 6));
+        return r;
+    }
+    r.url = std::move(a);
+    return r;
+}
+
+std::size_t extractLinks(std::string_view page, std::string base, std::string_view gatherWords,
+                         std::vector<std::string>& found, std::unordered_set<std::string>& seen,
+                         std::string_view filterWords)
+{
+    const std::string lower = text::toLower(page);
+    if (lower.find("href=") == npos)
+        return 0;
+    if (!base.ends_with('/'))
+        base += '/';
+    const auto gather = store::splitDelimited(gatherWords, ',');
+    const auto filter = store::splitDelimited(filterWords, ',');
+    static const char* const kSkipped[] = {".jpg", ".jpeg", ".bmp", ".gif", ".swf", ".rm", ".mp3"};
+
+    // Both forms are cut the same way; the lower-cased one decides, the page's own is kept.
+    auto clean = [](std::string s) {
+        s = text::trim(s);
+        std::erase(s, '\'');
+        std::erase(s, '"');
+        text::replaceAllNoCaseInPlace(s, "href=", "");
+        if (auto blank = s.find(' '); blank != npos)
+            s.resize(blank);
+        if (s.starts_with('/'))
+            s.erase(0, 1);
+        return s;
+    };
+    std::size_t pos = 0;
+    for (int round = 0; round < 5000; ++round) {
+        const std::size_t h = lower.find("href=", pos);
+        if (h == npos)
+            break;
+        std::size_t g = lower.find('>', h);
+        if (g == npos)
+            g = lower.size();
+        std::string candLower = clean(lower.substr(h, g - h));
+        std::string cand = clean(std::string(page.substr(h, g - h)));
+        pos = h + 5;
+        if (!hasWebScheme(candLower)) {
+            candLower = text::toLower(base) + candLower;
+            cand = base + cand;
+        }
+        bool skip = cand.empty() || seen.count(candLower);
+        for (const char* ext : kSkipped)
+            skip = skip || candLower.find(ext) != npos;
+        if (skip)
+            continue;
+        bool gathered = true;
+        if (!gather.empty()) {
+            gathered = false;
+            for (const auto& w : gather)
+                gathered = gathered || (!w.empty() && cand.find(w) != npos);
+        }
+        for (const auto& w : filter)
+            gathered = gathered && (w.empty() || cand.find(w) == npos);
+        if (!gathered)
+            continue;
+        seen.insert(candLower);
+        found.push_back(std::move(cand));
+    }
+    return found.size();
+}
+
+} // namespace tarvimo::engine

@@ -1,0 +1,66 @@
+// How the addresses a task visits are made: the start-address grammar (page-number
+// navigation, brace ranges, address files, hand-added addresses), the rewriting applied to
+// each address before it is fetched, the form-post notation, and the links taken from a
+// listing page. All texts are GBK.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace tarvimo::engine {
+
+// The URL navigation values of a task.
+struct UrlNavigation {
+    std::string begin;       // urlbegin
+    std::string keyword;     // urlkeyword
+    std::string pageBegin;   // urlpagebegin (text: "01" is used as typed)
+    std::string pageEnd;     // urlpageend
+    int increment = 1;       // urlinc
+    std::vector<std::string> extraUrls;  // URLlist
+};
+
+struct UrlListResult {
+    std::vector<std::string> urls;
+    // False when nothing may be started: an address file that cannot be read or holds no
+    // address, or a page bound that is no integer (then only the start address is built).
+    bool ok = true;
+    std::string error;
+};
+
+// The address list of a URL navigation task.
+UrlListResult buildUrlList(const UrlNavigation& nav);
+
+// Expands the brace ranges ("{from,to,step}") of every template address: other addresses
+// keep their order, the expansions follow in template order, the templates are removed.
+void expandBraceRanges(std::vector<std::string>& urls);
+
+struct UrlRewrite {
+    bool enabled = false;  // urlReplace
+    std::string pattern;   // urlkeywordOrinal
+    std::string replacement;  // urlkeywordNow
+};
+// The address to fetch.
+std::string rewriteUrl(const std::string& address, const UrlRewrite& rule);
+
+// An address split into what is requested: blanks removed; "[post]" ... "[/post]" makes a
+// form POST of the trimmed body to the text before "[post]".
+struct Request {
+    std::string url;
+    bool post = false;
+    std::string body;
+    // The body as form lines of at most 255 characters each.
+    std::vector<std::string> formLines() const;
+};
+Request parseRequest(std::string_view address);
+
+// Appends the page's links (made absolute with 'base') that hold a gather word and no
+// filter word (comma-delimited lists; empty: no test) to 'found', each once (letter case
+// ignored); 'seen' holds the lower-cased entries of 'found' and is kept up to date so many
+// pages can feed one list in linear time. Returns the list size, 0 for a page without links.
+std::size_t extractLinks(std::string_view page, std::string base, std::string_view gatherWords,
+                         std::vector<std::string>& found, std::unordered_set<std::string>& seen,
+                         std::string_view filterWords = {});
+
+} // namespace tarvimo::engine

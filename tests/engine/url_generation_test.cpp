@@ -1,0 +1,127 @@
+#include "base/home.h"
+#include "base/text.h"
+#include "engine/url_generation.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvimo;
+using namespace tarvimo::engine;
+using Urls = std::vector<std::string>;
+
+namespace {
+
+UrlNavigation pages(std::string begin, std::string keyword, std::string from, std::string to, int inc = 1)
+{
+    UrlNavigation n;
+    n.begin = std::move(begin);
+    n.keyword = std::move(keyword);
+    n.pageBegin = std::move(from);
+    n.pageEnd = std::move(to);
+    n.increment = inc;
+    return n;
+}
+
+} // namespace
+
+TEST(UrlGeneration, ExamplesOfPageNumbersAndBraceRanges)
+{
+    EXPECT_EQ(buildUrlList(pages("X/list.asp?page=1&kw=x", "page", "1", "3")).urls,
+              (Urls{"X/list.asp?page=1&kw=x", "X/list.asp?page=2&kw=x", "X/list.asp?page=3&kw=x"}));
+    EXPECT_EQ(buildUrlList(pages("X/list.asp?page1.htm", "page", "1", "3")).urls,
+              (Urls{"X/list.asp?page1.htm", "X/list.asp?page2.htm", "X/list.asp?page3.htm"}));
+    EXPECT_EQ(buildUrlList(pages("X/list.asp?page=5", "page", "01", "3")).urls,
+              (Urls{"X/list.asp?page=5", "X/list.asp?page=01", "X/list.asp?page=2", "X/list.asp?page=3"}))
+        << "the first page as typed, later pages plain decimal";
+    EXPECT_EQ(buildUrlList(pages("X/p{1,3}.html", "", "", "")).urls, (Urls{"X/p1.html", "X/p2.html", "X/p3.html"}));
+    EXPECT_EQ(buildUrlList(pages("X/s?pn={0,20,10}", "", "", "")).urls, (Urls{"X/s?pn=0", "X/s?pn=10", "X/s?pn=20"}));
+}
+
+TEST(UrlGeneration, EdgeCases)
+{
+    // A start address with braces and a page range: only the braces are expanded.
+    EXPECT_EQ(buildUrlList(pages("X/page=1&p={1,2}", "page", "1", "3")).urls, (Urls{"X/page=1&p=1", "X/page=1&p=2"}));
+    EXPECT_EQ(buildUrlList(pages("X/{1,10,4}", "", "", "")).urls, (Urls{"X/1", "X/5", "X/9"}));
+    EXPECT_TRUE(buildUrlList(pages("X/{5,1}", "", "", "")).urls.empty()) << "from above to: no address, template gone";
+    EXPECT_EQ(buildUrlList(pages("X/{1,2}/{3,4}", "", "", "")).urls, (Urls{"X/1/{3,4}", "X/2/{3,4}"}))
+        << "an expansion is not expanded again";
+    EXPECT_EQ(buildUrlList(pages("X/{1,3,-1}", "", "", "")).urls, (Urls{"X/1", "X/2", "X/3"})) << "a falling step is bounded";
+
+    // Hand-added addresses: a copy of the start address in another letter case is dropped;
+    // consecutive templates are both expanded, after all plain addresses.
+    UrlNavigation n = pages("http://H/a", "", "", "");
+    n.extraUrls = {"http://h/A", "X/b{1,2}", "X/c{7,8}", "X/plain"};
+    EXPECT_EQ(buildUrlList(n).urls, (Urls{"http://H/a", "X/plain", "X/b1", "X/b2", "X/c7", "X/c8"}));
+
+    // A page bound that is no number builds only the start address and starts nothing.
+    auto bad = buildUrlList(pages("X/page=1", "page", "1", "x"));
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.urls, (Urls{"X/page=1"}));
+    // A step of 0 counts as 1.
+    EXPECT_EQ(buildUrlList(pages("X/page=1", "page", "1", "2", 0)).urls, (Urls{"X/page=1", "X/page=2"}));
+}
+
+TEST(UrlGeneration, AddressFiles)
+{
+    test::TempDir dir;
+    std::string lines = "http://a/1\r\n\r\n  \r\nhttp://a/2\n";
+    for (int i = 0; i < 100000; ++i)
+        lines += "http://b/" + std::to_string(i) + "\r\n";
+    test::writeFile(dir.file("list.txt"), lines);
+    auto r = buildUrlList(pages("C:\\" + dir.file("list.txt").substr(1), "", "", ""));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.urls.size(), 100002u) << "blank lines are skipped";
+    EXPECT_EQ(r.urls[1], "http://a/2");
+
+    test::writeFile(dir.file("empty.txt"), "\r\n");
+    EXPECT_FALSE(buildUrlList(pages("C:" + text::replaceAll(dir.file("empty.txt"), "/", "\\"), "", "", "")).ok);
+    EXPECT_FALSE(buildUrlList(pages("C:\\no\\such\\file.txt", "", "", "")).ok);
+}
+
+TEST(UrlRewriting, PlainAndWildcard)
+{
+    EXPECT_EQ(rewriteUrl("X/a.asp?id=123&p=2", {true, "X/a.asp?id=*&", "X/b.asp?id=*"}), "X/b.asp?id=123");
+    EXPECT_EQ(rewriteUrl("http://h1/123.html", {true, "http://h1/*.html", "http://h2/*.htm"}), "http://h2/123.htm");
+    EXPECT_EQ(rewriteUrl("X/a/a", {true, "a", "b"}), "X/b/b");
+    EXPECT_EQ(rewriteUrl("X/A", {true, "a", "b"}), "X/A") << "plain replacement minds letter case";
+    EXPECT_EQ(rewriteUrl("X/a.asp?id=1", {true, "X/a.asp?id=*", "Y/*"}), "X/a.asp?id=1") << "a trailing * never matches";
+    EXPECT_EQ(rewriteUrl("X/a", {false, "a", "b"}), "X/a");
+    EXPECT_EQ(rewriteUrl("X/a", {true, " ", "b"}), "X/a");
+    EXPECT_EQ(rewriteUrl("X/q?id=9", {true, "Z/*", "Y/*"}), "X/q?id=9") << "a missing piece leaves the address";
+}
+
+TEST(UrlRequests, PostNotationAndFormLines)
+{
+    Request r = parseRequest("http://h/p.asp?a=1 [post]x=1&y=2[/post]");
+    EXPECT_TRUE(r.post);
+    EXPECT_EQ(r.url, "http://h/p.asp?a=1");
+    EXPECT_EQ(r.body, "x=1&y=2");
+    r.body = std::string(600, 'v');
+    auto lines = r.formLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].size(), 255u);
+    EXPECT_EQ(lines[2].size(), 90u);
+    Request g = parseRequest("http://h/a b");
+    EXPECT_FALSE(g.post);
+    EXPECT_EQ(g.url, "http://h/ab");
+}
+
+TEST(ListingLinks, GatherAndFilterWords)
+{
+    const std::string page = "<a href='/x/y.html'>1</a><A HREF=\"Detail/Co1.html\" target=_blank>2</a>"
+                             "<a href=pic.jpg>3</a><a href=http://o/detail/2.html>4</a><a href=detail/co1.html>dup</a>"
+                             "<a href=http://o/detail/ad.html>5</a>";
+    std::vector<std::string> found;
+    std::unordered_set<std::string> seen;
+    EXPECT_EQ(extractLinks(page, "http://h/a", "", found, seen), 4u);
+    EXPECT_EQ(found, (Urls{"http://h/a/x/y.html", "http://h/a/Detail/Co1.html", "http://o/detail/2.html",
+                           "http://o/detail/ad.html"}))
+        << "pictures and a repeat in other letter case are skipped; the page's letter case is kept";
+
+    found.clear();
+    seen.clear();
+    // Gather words are case-sensitive: "Detail/Co1" is not gathered, its lower-case twin is.
+    extractLinks(page, "http://h/a/", "detail,x/", found, seen, "ad.html");
+    EXPECT_EQ(found, (Urls{"http://h/a/x/y.html", "http://o/detail/2.html", "http://h/a/detail/co1.html"}));
+    EXPECT_EQ(extractLinks("no links", "http://h/", "", found, seen), 0u);
+}
