@@ -279,6 +279,18 @@ bool FieldPostProcessor::passesFilter(const std::vector<std::string>& fields) co
     return true;
 }
 
+std::size_t FieldPostProcessor::formulaTarget(const std::string& item, std::size_t fieldCount, std::size_t& eq) const
+{
+    // "[caption]=..." names an output caption at index k >= 1, which is field k - 1.
+    eq = text::findChar(item, "=");
+    if (eq == npos)
+        return npos;
+    const std::size_t k = captionIndex(columns_.outputCaptions, withoutBrackets(std::string_view(item).substr(0, eq)));
+    if (k == npos || k == 0 || k > fieldCount)
+        return npos;
+    return k - 1;
+}
+
 void FieldPostProcessor::applyReplace(std::string_view rawItem, std::vector<std::string>& fields) const
 {
     const Words& w = words();
@@ -286,13 +298,11 @@ void FieldPostProcessor::applyReplace(std::string_view rawItem, std::vector<std:
     if (text::trimLeftView(rawItem).starts_with(w.sourceFile))
         return;
     const std::string item = store::markerToText(rawItem);
-    const std::size_t eq = text::findChar(item, "=");
-    if (eq == npos)
+    std::size_t eq = 0;
+    const std::size_t f = formulaTarget(item, fields.size(), eq);
+    if (f == npos)
         return;
-    const std::size_t k = captionIndex(columns_.outputCaptions, withoutBrackets(std::string_view(item).substr(0, eq)));
-    if (k == npos || k > fields.size())
-        return;
-    std::string& field = fields[k - 1];
+    std::string& field = fields[f];
     const std::string_view r = std::string_view(item).substr(eq + 1);
     const std::size_t cut = text::findChar(r, w.replaceWith);
     if (cut == npos) {
@@ -316,11 +326,9 @@ void FieldPostProcessor::applyReplace(std::string_view rawItem, std::vector<std:
 void FieldPostProcessor::applyUnion(std::string_view rawItem, std::vector<std::string>& fields) const
 {
     std::string item = store::markerToText(rawItem);
-    const std::size_t eq = text::findChar(item, "=");
-    if (eq == npos)
-        return;
-    const std::size_t k = captionIndex(columns_.outputCaptions, withoutBrackets(std::string_view(item).substr(0, eq)));
-    if (k == npos || k > fields.size())
+    std::size_t eq = 0;
+    const std::size_t f = formulaTarget(item, fields.size(), eq);
+    if (f == npos)
         return;
     item += '+';
     std::string joined;
@@ -339,7 +347,7 @@ void FieldPostProcessor::applyUnion(std::string_view rawItem, std::vector<std::s
         if (c != npos && c <= fields.size() && !(c < columns_.types.size() && columns_.types[c] == words().linkType))
             joined += fields[c - 1];
     }
-    fields[k - 1] = std::move(joined);
+    fields[f] = std::move(joined);
 }
 
 void FieldPostProcessor::applyFormulas(std::vector<std::string>& fields) const

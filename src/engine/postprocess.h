@@ -67,6 +67,8 @@ private:
     using RowStep = void (FieldPostProcessor::*)(std::vector<std::string>&) const;
 
     bool conditionHolds(std::string_view condition, std::string_view field) const;
+    // The field a formula item writes, or npos; 'eq' receives the position of its "=".
+    std::size_t formulaTarget(const std::string& item, std::size_t fieldCount, std::size_t& eq) const;
     void applyReplace(std::string_view item, std::vector<std::string>& fields) const;
     void applyUnion(std::string_view item, std::vector<std::string>& fields) const;
     void forEachRow(std::vector<std::string>& rows, RowStep step) const;
