@@ -15,6 +15,8 @@ const char* kUsageText =
     "  task show FILE                       print a readable summary of a task\n"
     "  extract TASK PAGE [--url URL] [--time TEXT] [--run N] [--raw]\n"
     "                                       run a task's rules on a saved page, print each row\n"
+    "  urls TASK [--gather] [--raw]         print the addresses a run would visit; --gather\n"
+    "                                       fetches the listing pages and prints their detail links\n"
     "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n";
 
 } // namespace
@@ -49,6 +51,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         return runTask(args, out, err);
     if (cmd == "extract")
         return runExtract(args, out, err);
+    if (cmd == "urls")
+        return runUrls(args, out, err);
     err << "tarvimo-cli: unknown command '" << cmd << "'\n" << kUsageText;
     return kUsage;
 }

@@ -18,5 +18,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // `extract`: a task's rules on a saved page.
 int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `urls`: the addresses a run of a task would visit.
+int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace tarvimo::cli

@@ -212,50 +212,115 @@ Request parseRequest(std::string_view address)
     return r;
 }
 
-std::size_t extractLinks(std::string_view page, std::string base, std::string_view gatherWords,
-                         std::vector<std::string>& found, std::unordered_set<std::string>& seen,
-                         std::string_view filterWords)
+namespace {
+
+inline char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// "href" before an '=' at e, letter case ignored. The 'r', 'e' and 'f' follow a letter, so
+// each is a character of its own and lower-casing would have folded it.
+bool hrefBefore(std::string_view page, std::size_t e)
 {
-    const std::string lower = text::toLower(page);
-    if (lower.find("href=") == npos)
+    return lowerAscii(page[e - 4]) == 'h' && lowerAscii(page[e - 3]) == 'r' && lowerAscii(page[e - 2]) == 'e' &&
+           lowerAscii(page[e - 1]) == 'f';
+}
+
+// A picture, movie or sound file, judged on the lower-cased address. Every letter of these
+// endings follows a '.' or a letter, so it is a character of its own and a byte-wise
+// comparison without letter case gives the same answer as lower-casing first.
+bool isMediaFile(std::string_view url)
+{
+    static constexpr std::string_view kSkipped[] = {"jpg", "jpeg", "bmp", "gif", "swf", "rm", "mp3"};
+    for (std::size_t dot = url.find('.'); dot != npos; dot = url.find('.', dot + 1)) {
+        const std::string_view rest = url.substr(dot + 1);
+        for (std::string_view ext : kSkipped) {
+            if (rest.size() < ext.size())
+                continue;
+            std::size_t k = 0;
+            while (k < ext.size() && lowerAscii(rest[k]) == ext[k])
+                ++k;
+            if (k == ext.size())
+                return true;
+        }
+    }
+    return false;
+}
+
+// The link text of one "href=" up to its '>': trimmed, quotes and every "href=" (letter case
+// ignored, at character boundaries) removed, cut at the first blank, a leading '/' dropped.
+// Written into 'out', whose capacity is reused from link to link.
+void cleanLink(std::string_view raw, std::string& out)
+{
+    raw = text::trimView(raw);
+    out.clear();
+    for (char c : raw)
+        if (c != '\'' && c != '"')
+            out += c;
+    // Occurrences are taken from the text as it was before any removal, left to right.
+    std::size_t w = 0;
+    for (std::size_t i = 0; i < out.size();) {
+        if (i + 5 <= out.size() && lowerAscii(out[i]) == 'h' && lowerAscii(out[i + 1]) == 'r' &&
+            lowerAscii(out[i + 2]) == 'e' && lowerAscii(out[i + 3]) == 'f' && out[i + 4] == '=') {
+            i += 5;
+            continue;
+        }
+        for (std::size_t n = text::charLen(out, i); n > 0; --n)
+            out[w++] = out[i++];
+    }
+    out.resize(w);
+    if (auto blank = out.find(' '); blank != npos)
+        out.resize(blank);
+    if (!out.empty() && out[0] == '/')
+        out.erase(0, 1);
+}
+
+} // namespace
+
+std::size_t extractLinks(std::string_view page, std::string base, std::string_view gatherWords,
+                         UrlList& found, std::string_view filterWords)
+{
+    // "href=" is sought in the page itself rather than in a lower-cased copy. An 'H' counts
+    // only where lower-casing would have changed it: as a character of its own, not as the
+    // second byte of a double-byte character. 'boundary' walks the page's characters for
+    // that, only as far as such an 'H' needs, so the whole search stays linear.
+    std::size_t boundary = 0;
+    auto nextHref = [&](std::size_t from) {
+        for (std::size_t e = from + 4; e < page.size(); ++e) {
+            e = page.find('=', e);  // rarer than 'h', and found with memchr
+            if (e == npos)
+                return npos;
+            if (!hrefBefore(page, e))
+                continue;
+            const std::size_t h = e - 4;
+            if (page[h] == 'h' || h == 0 || !text::isLeadByte(static_cast<unsigned char>(page[h - 1])))
+                return h;
+            while (boundary < h)
+                boundary += text::charLen(page, boundary);
+            if (boundary == h)
+                return h;
+        }
+        return npos;
+    };
+
+    std::size_t h = nextHref(0);
+    if (h == npos)
         return 0;
     if (!base.ends_with('/'))
         base += '/';
     const auto gather = store::splitDelimited(gatherWords, ',');
     const auto filter = store::splitDelimited(filterWords, ',');
-    static const char* const kSkipped[] = {".jpg", ".jpeg", ".bmp", ".gif", ".swf", ".rm", ".mp3"};
 
-    // Both forms are cut the same way; the lower-cased one decides, the page's own is kept.
-    auto clean = [](std::string s) {
-        s = text::trim(s);
-        std::erase(s, '\'');
-        std::erase(s, '"');
-        text::replaceAllNoCaseInPlace(s, "href=", "");
-        if (auto blank = s.find(' '); blank != npos)
-            s.resize(blank);
-        if (s.starts_with('/'))
-            s.erase(0, 1);
-        return s;
-    };
-    std::size_t pos = 0;
-    for (int round = 0; round < 5000; ++round) {
-        const std::size_t h = lower.find("href=", pos);
-        if (h == npos)
-            break;
-        std::size_t g = lower.find('>', h);
+    std::string link, cand;
+    for (int round = 0; round < 5000 && h != npos; ++round, h = nextHref(h + 5)) {
+        std::size_t g = page.find('>', h);
         if (g == npos)
-            g = lower.size();
-        std::string candLower = clean(lower.substr(h, g - h));
-        std::string cand = clean(std::string(page.substr(h, g - h)));
-        pos = h + 5;
-        if (!hasWebScheme(candLower)) {
-            candLower = text::toLower(base) + candLower;
-            cand = base + cand;
-        }
-        bool skip = cand.empty() || seen.count(candLower);
-        for (const char* ext : kSkipped)
-            skip = skip || candLower.find(ext) != npos;
-        if (skip)
+            g = page.size();
+        cleanLink(page.substr(h, g - h), link);
+        cand.clear();
+        if (!hasWebScheme(link))
+            cand += base;
+        cand += link;
+        // 'cand' is never empty: a relative link carries the base, an absolute one its scheme.
+        if (isMediaFile(cand))
             continue;
         bool gathered = true;
         if (!gather.empty()) {
@@ -265,10 +330,8 @@ std::size_t extractLinks(std::string_view page, std::string base, std::string_vi
         }
         for (const auto& w : filter)
             gathered = gathered && (w.empty() || cand.find(w) == npos);
-        if (!gathered)
-            continue;
-        seen.insert(candLower);
-        found.push_back(std::move(cand));
+        if (gathered)
+            found.add(cand);  // one probe both tests and places; a repeat costs a short copy
     }
     return found.size();
 }

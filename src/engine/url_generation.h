@@ -4,6 +4,8 @@
 // listing page. All texts are GBK.
 #pragma once
 
+#include "engine/url_list.h"
+
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -56,11 +58,10 @@ struct Request {
 Request parseRequest(std::string_view address);
 
 // Appends the page's links (made absolute with 'base') that hold a gather word and no
-// filter word (comma-delimited lists; empty: no test) to 'found', each once (letter case
-// ignored); 'seen' holds the lower-cased entries of 'found' and is kept up to date so many
-// pages can feed one list in linear time. Returns the list size, 0 for a page without links.
+// filter word (comma-delimited lists; empty: no test) to 'found', each once: an address
+// equal to one already in 'found' (letter case ignored) is not added again, so many pages
+// can feed one list in linear time. Returns the list size, 0 for a page without links.
 std::size_t extractLinks(std::string_view page, std::string base, std::string_view gatherWords,
-                         std::vector<std::string>& found, std::unordered_set<std::string>& seen,
-                         std::string_view filterWords = {});
+                         UrlList& found, std::string_view filterWords = {});
 
 } // namespace tarvimo::engine

@@ -33,6 +33,8 @@ FetcherSettings readFetcherSettings(const std::string& path)
     FetcherSettings s;
     s.http10 = readInt(ini, keys::proxyType) > 0;
     s.timeoutMs = static_cast<long>(readInt(ini, keys::timeoutFetcher)) * 1000L;
+    const int mb = readInt(ini, keys::maxPageMB);
+    s.maxBodyBytes = static_cast<std::size_t>(mb >= 1 && mb <= 4096 ? mb : keys::maxPageMB.defInt()) << 20;
     if (!text::parseInt32(readString(ini, keys::tryCountFetcher), s.tryCount, true))
         s.tryCount = keys::tryCountFetcher.defInt();
     ProxyConfig& p = s.proxy;

@@ -12,6 +12,7 @@
 #include "store/schema.h"
 #include "store/tinifile.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -73,6 +74,8 @@ inline constexpr KeyDef threadCountDialog{"urltype", "threadCount", VT::Integer,
 inline constexpr KeyDef threadCountRunFrame{"urltype", "threadCount", VT::Integer, "3"};
 inline constexpr KeyDef threadCountTaskMaster{"urltype", "threadcount", VT::Integer, "1"};
 inline constexpr KeyDef tryCountDialog{"urltype", "tryCount", VT::Integer, "3", 1, 10};
+// Largest page body a fetcher accepts, in MB; a larger answer counts as a failed request.
+inline constexpr KeyDef maxPageMB{"urltype", "maxPageMB", VT::Integer, "32"};
 // The fetcher reads the attempts as text.
 inline constexpr KeyDef tryCountFetcher{"urltype", "tryCount", VT::String, "3"};
 
@@ -130,6 +133,7 @@ struct FetcherSettings {
     long timeoutMs = 60000;    // connect and read time-out: urltype/timeout × 1000
     int tryCount = 3;          // attempts per page (read as text; not a number -> 3)
     bool http10 = false;       // proxy/type > 0
+    std::size_t maxBodyBytes = 32u << 20;  // urltype/maxPageMB (below 1: the default)
     ProxyConfig proxy;
 };
 FetcherSettings readFetcherSettings(const std::string& path);

@@ -1,4 +1,4 @@
-#include "app/cli.h"
+#include "app/cli_support.h"
 #include "base/home.h"
 #include "base/text.h"
 #include "fixtures/local_http_server.h"
@@ -12,28 +12,12 @@ using namespace tarvimo;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
 class CliExtract : public ::testing::Test {
 protected:
     void SetUp() override { test::writeFile(dir.file("DefaultSet.ini"), "[default]\r\ngetEmail=0\r\n"); }
 
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {"--home", dir.path(), "extract"});
-        std::ostringstream out, err;
-        int status = cli::run(args, out, err);
-        home::setOverride("");
-        return {status, out.str(), err.str()};
-    }
-    std::string task(const std::string& name, const std::string& utf8Ini)
-    {
-        test::writeFile(dir.file(name), text::utf8ToGbk(utf8Ini));
-        return dir.file(name);
-    }
+    test::CliResult run(std::vector<std::string> args) { return test::runCommandLine(dir.path(), "extract", std::move(args)); }
+    std::string task(const std::string& name, const std::string& utf8Ini) { return test::writeTask(dir, name, utf8Ini); }
     std::string page(const std::string& name, const std::string& bytes)
     {
         test::writeFile(dir.file(name), bytes);

@@ -7,6 +7,7 @@
 #include "store/delimited.h"
 #include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
+#include "support/task_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ using engine::TtaskExec;
 
 namespace {
 
-std::string g(const std::string& utf8) { return text::utf8ToGbk(utf8); }
+using test::g;
 
 Row gRow(std::initializer_list<std::string> utf8)
 {
@@ -30,47 +31,9 @@ Row gRow(std::initializer_list<std::string> utf8)
     return r;
 }
 
-// A rule row: caption, begin marker, end marker, type (all UTF-8 here).
-struct Rule {
-    std::string caption, begin, end, type;
-};
-
-// One more value of a task file: section, key, value (UTF-8).
-struct Key {
-    std::string section, key, value;
-};
-
-// Builds a plain task file with the rule table and further values.
-class TaskFile {
-public:
-    TaskFile(test::TempDir& dir, std::vector<Rule> rules, std::vector<Key> extra = {}, std::string name = "t.tak")
-        : path_(dir.file(name))
-    {
-        // Columns are written as the program writes delimited lists (quoted where needed).
-        auto column = [&](const std::string& header, auto field) {
-            std::vector<std::string> items{g(header)};
-            for (const auto& r : rules)
-                items.push_back(g(field(r)));
-            items.emplace_back();
-            return store::joinDelimited(items, '^');
-        };
-        std::string ini = g("[master]\r\ntaktype=2\r\n[rule]\r\nruleSplit=^\r\n");
-        ini += "ruledata0=" + column("中文名称", [](const Rule& r) { return r.caption; }) + "\r\n";
-        ini += "ruledata1=" + column("英文名称", [](const Rule&) { return std::string("Col"); }) + "\r\n";
-        ini += "ruledata2=" + column("前标识符", [](const Rule& r) { return r.begin; }) + "\r\n";
-        ini += "ruledata3=" + column("后标识符", [](const Rule& r) { return r.end; }) + "\r\n";
-        ini += "ruledata4=" + column("信息类型", [](const Rule& r) { return r.type; }) + "\r\n";
-        ini += "[SuperSet]\r\nautogettime=0\r\n";
-        test::writeFile(path_, ini);
-        store::TIniFile file(path_);
-        for (const auto& k : extra)
-            file.WriteString(k.section, k.key, g(k.value));
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using test::Key;
+using test::Rule;
+using test::TaskFile;
 
 class ExtractTest : public ::testing::Test {
 protected:

@@ -109,19 +109,51 @@ TEST(UrlRequests, PostNotationAndFormLines)
 TEST(ListingLinks, GatherAndFilterWords)
 {
     const std::string page = "<a href='/x/y.html'>1</a><A HREF=\"Detail/Co1.html\" target=_blank>2</a>"
-                             "<a href=pic.jpg>3</a><a href=http://o/detail/2.html>4</a><a href=detail/co1.html>dup</a>"
-                             "<a href=http://o/detail/ad.html>5</a>";
-    std::vector<std::string> found;
-    std::unordered_set<std::string> seen;
-    EXPECT_EQ(extractLinks(page, "http://h/a", "", found, seen), 4u);
-    EXPECT_EQ(found, (Urls{"http://h/a/x/y.html", "http://h/a/Detail/Co1.html", "http://o/detail/2.html",
-                           "http://o/detail/ad.html"}))
+                             "<a href=pic.jpg>3</a><a href=http://localhost/detail/2.html>4</a><a href=detail/co1.html>dup</a>"
+                             "<a href=http://localhost/detail/ad.html>5</a>";
+    UrlList found;
+    EXPECT_EQ(extractLinks(page, "http://127.0.0.1/a", "", found), 4u);
+    EXPECT_EQ(found.items(), (Urls{"http://127.0.0.1/a/x/y.html", "http://127.0.0.1/a/Detail/Co1.html",
+                                   "http://localhost/detail/2.html", "http://localhost/detail/ad.html"}))
         << "pictures and a repeat in other letter case are skipped; the page's letter case is kept";
 
     found.clear();
-    seen.clear();
     // Gather words are case-sensitive: "Detail/Co1" is not gathered, its lower-case twin is.
-    extractLinks(page, "http://h/a/", "detail,x/", found, seen, "ad.html");
-    EXPECT_EQ(found, (Urls{"http://h/a/x/y.html", "http://o/detail/2.html", "http://h/a/detail/co1.html"}));
-    EXPECT_EQ(extractLinks("no links", "http://h/", "", found, seen), 0u);
+    extractLinks(page, "http://127.0.0.1/a/", "detail,x/", found, "ad.html");
+    EXPECT_EQ(found.items(), (Urls{"http://127.0.0.1/a/x/y.html", "http://localhost/detail/2.html",
+                                   "http://127.0.0.1/a/detail/co1.html"}));
+    EXPECT_EQ(extractLinks("no links", "http://127.0.0.1/", "", found), 0u);
+}
+
+TEST(ListingLinks, HowALinkIsCut)
+{
+    UrlList found;
+    // From "href=" to '>': quotes and every further "href=" go, the first blank ends it; the
+    // second "href=" is read again as a link of its own.
+    extractLinks("<a HREF=\"a b.html\" href=c>", "http://127.0.0.1", "", found);
+    // Letter case of the endings does not matter, and a base naming a picture spoils every
+    // relative link while absolute ones stay.
+    extractLinks("<a href=x.JPG><a href=y.Jpeg?s=1><a href=z.MP3x><a href=ok.htm>", "http://127.0.0.1/", "", found);
+    extractLinks("<a href=rel.htm><a href=http://127.0.0.1/abs.htm>", "http://127.0.0.1/p.GIF/", "", found);
+    EXPECT_EQ(found.items(),
+              (Urls{"http://127.0.0.1/a", "http://127.0.0.1/c", "http://127.0.0.1/ok.htm", "http://127.0.0.1/abs.htm"}));
+}
+
+TEST(ListingLinks, HrefInsideDoubleByteTextAndTheRoundLimit)
+{
+    UrlList found;
+    // An 'H' that is the second byte of a double-byte character is no letter; a lower-case
+    // 'h' in the same place still reads as "href=", and after a whole character 'H' counts.
+    EXPECT_EQ(extractLinks("\xC4HREF=a.htm>", "http://127.0.0.1/", "", found), 0u);
+    extractLinks("\xC4href=b.htm>\xC4\xC4HREF=c.htm>", "http://127.0.0.1/", "", found);
+    EXPECT_EQ(found.items(), (Urls{"http://127.0.0.1/b.htm", "http://127.0.0.1/c.htm"}));
+
+    // Addresses already listed, in any letter case, are not added; the count is the list's.
+    EXPECT_EQ(extractLinks("<a href=B.HTM><a href=d.htm>", "http://127.0.0.1/", "", found), 3u);
+
+    std::string page;
+    for (int i = 0; i < 5001; ++i)
+        page += "<a href=" + std::to_string(i) + ".htm>";
+    found.clear();
+    EXPECT_EQ(extractLinks(page, "http://127.0.0.1/", "", found), 5000u) << "a page is read for 5000 links at most";
 }

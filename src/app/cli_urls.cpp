@@ -1,0 +1,109 @@
+// `tarvimo-cli urls`: prints the addresses a run of a task would visit, so a task author
+// can check the navigation before a run. With --gather the listing pages are fetched and
+// the detail links gathered from them are printed instead, in the order a run takes them.
+#include "app/cli.h"
+
+#include "base/files.h"
+#include "base/text.h"
+#include "engine/address_list.h"
+#include "engine/get_url_list.h"
+#include "engine/internet_control.h"
+#include "engine/task_config.h"
+#include "engine/url_list.h"
+#include "store/settings.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace tarvimo::cli {
+namespace {
+
+const char* kUrlsUsage = "usage: tarvimo-cli urls TASK [--gather] [--raw]\n";
+
+// Prints each listing page's links as they arrive and remembers when gathering is over.
+class PrintingSink : public engine::GatherSink {
+public:
+    PrintingSink(std::ostream& out, bool raw) : out_(out), raw_(raw) {}
+    void addDetailAddresses(std::vector<std::string>& links) override
+    {
+        std::lock_guard lk(mu_);
+        for (const auto& l : links)
+            if (seen_.add(l))
+                out_ << (raw_ ? l : text::gbkToUtf8(l)) << "\n";
+        links.clear();
+    }
+    void gatheringDone() override
+    {
+        std::lock_guard lk(mu_);
+        done_ = true;
+        cv_.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock lk(mu_);
+        cv_.wait(lk, [&] { return done_; });
+    }
+    std::size_t count() const { return seen_.size(); }
+
+private:
+    std::ostream& out_;
+    bool raw_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    engine::UrlList seen_;  // a run keeps each detail address once
+    bool done_ = false;
+};
+
+} // namespace
+
+int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> positional;
+    bool gather = false, raw = false;
+    for (const auto& a : args) {
+        if (a == "--gather")
+            gather = true;
+        else if (a == "--raw")
+            raw = true;
+        else if (a.starts_with("--")) {
+            err << "tarvimo-cli: unknown option " << a << "\n" << kUrlsUsage;
+            return kUsage;
+        } else
+            positional.push_back(a);
+    }
+    if (positional.size() != 1) {
+        err << kUrlsUsage;
+        return kUsage;
+    }
+    const std::string& taskFile = positional[0];
+    engine::TaskConfig config;
+    if (!engine::readTaskConfig(taskFile, config)) {
+        err << "tarvimo-cli: cannot read the task file " << taskFile << "\n";
+        return kFileError;
+    }
+    const auto fetch = store::settings::readFetcherSettings(store::settings::defaultPath());
+    engine::TinternetControl internet(fetch.timeoutMs);
+    engine::UrlListResult r = engine::taskAddresses(config, internet);
+    if (!r.ok) {
+        err << "tarvimo-cli: " << text::gbkToUtf8(r.error) << "; a run would fetch nothing\n";
+        return kFileError;
+    }
+    auto print = [&](const std::string& u) { out << (raw ? u : text::gbkToUtf8(u)) << "\n"; };
+    if (!gather || config.directMode) {
+        if (gather)
+            err << "tarvimo-cli: the task has no gather words; its addresses are its detail pages\n";
+        for (const auto& u : r.urls)
+            print(u);
+        return kOk;
+    }
+    engine::GatherSetup setup = engine::gatherSetupOf(config, r.urls, fetch.timeoutMs, fetch.maxBodyBytes);
+    PrintingSink sink(out, raw);
+    {
+        engine::TGetUrlList gatherer(sink, std::move(setup));
+        sink.wait();
+    }
+    err << "tarvimo-cli: " << r.urls.size() << " listing pages, " << sink.count() << " detail addresses\n";
+    return kOk;
+}
+
+} // namespace tarvimo::cli

@@ -1,0 +1,24 @@
+// The small page getter used outside the fetchers: a GET with the fixed user agent that
+// follows redirects and answers the body, or empty text when the request fails for any
+// reason. On the main thread the request runs on a helper thread while events are
+// processed, so the user interface stays alive.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvimo::engine {
+
+class TinternetControl {
+public:
+    explicit TinternetControl(long timeoutMs = 60000) : timeoutMs_(timeoutMs) {}
+    std::string get(std::string_view url) const;
+
+private:
+    long timeoutMs_;
+};
+
+// The user agent every request of the collection engine sends.
+inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)";
+
+} // namespace tarvimo::engine

@@ -1,0 +1,30 @@
+// What a task master needs of the run frame that owns it. Every call is made on the main
+// (user-interface) thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvimo::engine {
+
+class MasterOwner {
+public:
+    virtual ~MasterOwner() = default;
+
+    // Appends a delivered row (serial number first) to the result grid.
+    virtual void appendRow(const std::vector<std::string>& fields) = 0;
+    // The serial number of the last numbered grid row, 0 when there is none.
+    virtual int lastSerialNumber() const = 0;
+    // One line for the run's message list, and how many lines it holds.
+    virtual void addMessage(const std::string& line) = 0;
+    virtual int messageCount() const = 0;
+    // Set for a company-directory task: invalid mobile numbers are marked in the grid.
+    virtual void setContactTask(bool on) = 0;
+    // A master's part of the run is over; the owner checks all its masters.
+    virtual void mastersReport() = 0;
+    // Run-wide values the extraction engine reads.
+    virtual bool restarted() const { return false; }
+    virtual int runCounter() const { return 1; }
+};
+
+} // namespace tarvimo::engine

@@ -1,0 +1,68 @@
+// The configuration a task master and its fetchers read from a task file, with the values
+// derived from it at load time. Word lists stay in their stored comma-delimited form.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvimo::engine {
+
+struct TaskConfig {
+    // master
+    int tasktypes = 0;
+    int taktype = 0;
+    std::string cookie;  // trimmed
+    int noValue = 1;
+    bool autoSaveNo = false;
+    int nowNo = 1;
+    // url
+    std::string urlbegin, urlkeyword, urlpagebegin, urlpageend;
+    bool urlgetall = true;
+    int urlinc = 1;
+    std::string allWords, getWords;  // lb_urlallword, lb_urlgetword
+    bool urlreplace = false;
+    std::string urlKeywordOrinal, urlKeywordNow;
+    std::vector<std::string> extraUrls;  // URLlist
+    bool urlfilterword = false;
+    std::string filterWords;  // lb_urlfilterword
+    bool useChild = false;
+    std::string childWords;  // UrlKeywordChild
+    bool unionUrl = false;
+    std::string unionWords;  // lb_urlUnionUrlWord
+    // list
+    std::string listfile;
+    bool listuse = true;
+    bool listanaly = false;
+    std::string listAnalyfile;
+    bool listUseKeyword = false;
+    std::vector<std::string> listKeyWord;
+    bool listKeywordReplace = false;
+    std::string listKeyWordOld, listKeyWordNew;
+    // rule
+    char ruleDelimiter = '^';
+    bool ruleloop = false;
+    // SuperSet
+    bool getFrame = false;
+    std::string frameKeyWord;
+    int charType = 0;
+    bool autogetCharType = false;
+    bool useGetNews = false;
+    int taskCol = 0;
+    bool autogetmainURL = true;
+    std::string getmainURL;
+    bool getType = true;
+    bool urlScan = false;
+
+    // Derived.
+    int nextSerial = 1;
+    bool directMode = true;
+    int ruleItemCount = 0;
+};
+
+// Reads the task file. False when it is missing or cannot be read (a container with a
+// bad line); a value that does not parse takes its default. With `UseGetNews` set and
+// `taskCol` below 1, `rulesaveurl` is switched on in the file, so every row carries its
+// page address.
+bool readTaskConfig(const std::string& taskFile, TaskConfig& config);
+
+} // namespace tarvimo::engine

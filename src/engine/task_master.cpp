@@ -1,0 +1,641 @@
+#include "engine/task_master.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "engine/address_list.h"
+#include "engine/internet_control.h"
+#include "engine/master_owner.h"
+#include "engine/task_thread.h"
+#include "engine/url_generation.h"
+#include "store/delimited.h"
+#include "store/encrypt_inifile.h"
+#include "store/schema.h"
+#include "store/settings.h"
+#include "store/task_schema.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+namespace tarvimo::engine {
+
+namespace {
+
+// Engine warnings of the workers go to the owner's message list on the main thread.
+class OwnerMessages : public UserMessages {
+public:
+    OwnerMessages(TtaskMaster& master, MasterOwner* owner) : master_(master), owner_(owner) {}
+    void warning(std::string_view t) override { post(std::string(t)); }
+    void information(std::string_view t) override { post(std::string(t)); }
+    bool question(std::string_view) override { return false; }
+
+private:
+    void post(const std::string& line)
+    {
+        if (owner_)
+            master_.callOnMain([&] { owner_->addMessage(line); });
+    }
+    TtaskMaster& master_;
+    MasterOwner* owner_;
+};
+
+std::vector<std::string> lowerSorted(const std::string& commaList)
+{
+    std::vector<std::string> words;
+    for (auto& w : store::splitDelimited(commaList, ','))
+        words.push_back(text::toLower(w));
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+} // namespace
+
+TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::string settingsPath,
+                         std::unique_ptr<LinkScanner> scanner, QObject* parent)
+    : QObject(parent), owner_(owner),
+      settingsPath_(settingsPath.empty() ? store::settings::defaultPath() : std::move(settingsPath)),
+      scanner_(std::move(scanner))
+{
+    messages_ = std::make_unique<OwnerMessages>(*this, owner_);
+    try {
+        catalogue_ = SiteCatalogue::load();
+    } catch (const std::exception&) {
+        catalogue_ = SiteCatalogue::shipped();
+    }
+    referer_ = catalogue_.baseUrl("D1");
+    internet_ = std::make_unique<TinternetControl>();
+    if (scanner_)
+        scanner_->setEvents(this);
+    if (owner_) {
+        runState0_.restarted.store(owner_->restarted());
+        runState0_.runCounter.store(owner_->runCounter());
+    }
+    if (!files::exists(taskFile))
+        return;
+    taskFile_ = taskFile;
+    const std::string name = files::baseName(taskFile);
+    taskName_ = name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+    if (!readTaskConfig(taskFile, config_))
+        return;
+    loaded_ = true;
+    runState0_.charType.store(config_.charType);
+    nextSerial_ = config_.nextSerial;
+    if (config_.taktype == 0 && owner_)
+        owner_->setContactTask(true);
+    start();
+}
+
+TtaskMaster::~TtaskMaster()
+{
+    closeThreads();
+}
+
+void TtaskMaster::closeThreads()
+{
+    {
+        std::lock_guard wl(workersMutex_);
+        stopRequested_.store(true);  // nothing starts any more
+    }
+    {
+        std::lock_guard lk(callMutex_);
+        closing_ = true;
+        for (MainCall* call : calls_)
+            call->doneCv.notify_one();
+    }
+    std::vector<std::unique_ptr<TtaskThread>> workers;
+    std::unique_ptr<TGetUrlList> gatherer;
+    {
+        std::lock_guard wl(workersMutex_);
+        for (auto& w : workers_)
+            w->terminate();
+        if (gatherer_)
+            gatherer_->terminate();
+    }
+    wakeWorkers();
+    {
+        std::lock_guard wl(workersMutex_);
+        workers.swap(workers_);
+        gatherer.swap(gatherer_);
+    }
+    workers.clear();   // joins
+    gatherer.reset();  // joins
+    if (scanner_ && scanner_->running())
+        scanner_->stop();
+}
+
+// ---- Start ---------------------------------------------------------------------------
+
+void TtaskMaster::start()
+{
+    if (scanner_) {
+        LinkScanner::Setup s;
+        s.resultsFile = files::joinPath(files::joinPath(home::folder(), "Files"), taskName_ + ".txt");
+        try {
+            files::makeDirs(files::dirName(s.resultsFile));
+        } catch (const std::exception&) {
+            s.resultsFile = files::joinPath(home::folder(), taskName_ + ".txt");
+        }
+        s.limiterWords = lowerSorted(config_.getWords);
+        s.filterEnabled = config_.urlfilterword;
+        s.filterWords = lowerSorted(config_.filterWords);
+        scanner_->configure(s);
+    }
+    urlCursor_ = 0;
+    try {
+        if (config_.tasktypes == 0)
+            buildUrlList();
+        else if (config_.tasktypes == 2)
+            buildAddressList();
+    } catch (const std::exception&) {
+        // Whatever was built stays; nothing more is started.
+    }
+}
+
+void TtaskMaster::buildUrlList()
+{
+    UrlListResult r = taskAddresses(config_, *internet_);
+    {
+        std::lock_guard lk(listMutex_);
+        urlList_.reserve(r.urls.size());
+        for (auto& u : r.urls)
+            urlList_.append(std::move(u));
+    }
+    if (r.ok)
+        startCollection();
+}
+
+void TtaskMaster::buildAddressList()
+{
+    config_.directMode = true;
+    UrlListResult r = taskAddresses(config_, *internet_);
+    if (!r.ok)
+        return;
+    {
+        std::lock_guard lk(listMutex_);
+        urlList_.reserve(r.urls.size());
+        for (auto& u : r.urls)
+            urlList_.append(std::move(u));
+        urlTotal_.store(static_cast<int>(urlList_.size()));
+        urlGenerationDone_.store(true);
+    }
+    if (config_.listuse)
+        startWorkers();
+}
+
+void TtaskMaster::startCollection()
+{
+    if (config_.directMode) {
+        {
+            std::lock_guard lk(listMutex_);
+            if (!config_.getType && !knownUrls_.empty()) {
+                UrlList kept;
+                UrlList known;
+                for (const auto& k : knownUrls_)
+                    known.add(k);
+                for (const auto& u : urlList_.items())
+                    if (!known.contains(u))
+                        kept.append(u);
+                urlList_ = std::move(kept);
+            }
+            urlTotal_.store(static_cast<int>(urlList_.size()));
+            urlGenerationDone_.store(true);
+        }
+        startWorkers();
+    } else if (!urlList_.empty()) {
+        startGathering();
+    }
+}
+
+void TtaskMaster::startWorkers()
+{
+    try {
+        std::lock_guard wl(workersMutex_);
+        if (runState_.load() == 2 || finished_.load() || stopRequested_.load())
+            return;
+        started_ = true;
+        if (!workers_.empty()) {
+            for (auto& w : workers_)
+                w->stopFlag.store(false);
+        } else {
+            int n = store::settings::readTaskMasterThreadCount(settingsPath_);
+            if ((config_.directMode && config_.ruleloop) || !config_.cookie.empty())
+                n = 1;
+            else if (n < 1)
+                n = 5;
+            else if (n > 20)
+                n = 20;
+            for (int i = 0; i < n; ++i) {
+                liveWorkers_.fetch_add(1);
+                workers_.push_back(std::make_unique<TtaskThread>(*this, i));
+            }
+        }
+    } catch (const std::exception&) {
+        // A worker that could not be made leaves the others running.
+    }
+    wakeWorkers();
+}
+
+void TtaskMaster::startGathering()
+{
+    if (config_.urlScan && scanner_) {
+        std::lock_guard lk(listMutex_);
+        scanner_->start(urlList_[0]);
+        return;
+    }
+    std::vector<std::string> pages;
+    {
+        std::lock_guard lk(listMutex_);
+        pages = urlList_.items();
+    }
+    const auto fetch = store::settings::readFetcherSettings(settingsPath_);
+    GatherSetup setup = gatherSetupOf(config_, std::move(pages), fetch.timeoutMs, fetch.maxBodyBytes);
+    std::lock_guard wl(workersMutex_);
+    started_ = true;
+    gatherer_ = std::make_unique<TGetUrlList>(*this, std::move(setup));
+}
+
+void TtaskMaster::wakeWorkers()
+{
+    // Taking the lock orders the notification after any flag a waiter tests.
+    { std::lock_guard lk(listMutex_); }
+    wake_.notify_all();
+}
+
+// ---- Gathered addresses -----------------------------------------------------------------
+
+void TtaskMaster::addGatheredUrls(std::vector<std::string>& links)
+{
+    {
+        std::lock_guard lk(listMutex_);
+        for (auto& l : links)
+            gatheredUrls_.add(std::move(l));
+    }
+    links.clear();
+    startWorkers();
+}
+
+void TtaskMaster::addDetailAddresses(std::vector<std::string>& links)
+{
+    if (urlTotal_.load() == 0) {
+        std::lock_guard lk(listMutex_);
+        urlTotal_.store(static_cast<int>(urlList_.size() * links.size()));
+    }
+    addGatheredUrls(links);
+}
+
+void TtaskMaster::gatheringDone()
+{
+    {
+        std::lock_guard lk(listMutex_);
+        urlGenerationDone_.store(true);
+    }
+    wake_.notify_all();
+    // When no listing page gave a link no worker exists yet; one is started so the run
+    // still reaches its end.
+    bool none;
+    {
+        std::lock_guard wl(workersMutex_);
+        none = workers_.empty();
+    }
+    if (none)
+        startWorkers();
+}
+
+void TtaskMaster::scanLinkFound(const std::string& url)
+{
+    if (std::find(pageLinks_.begin(), pageLinks_.end(), url) != pageLinks_.end())
+        return;
+    if (config_.getType || std::find(knownUrls_.begin(), knownUrls_.end(), url) == knownUrls_.end())
+        pageLinks_.push_back(url);
+}
+
+void TtaskMaster::scanUpdatedStats(const ScanStats& stats)
+{
+    if (stats.retries > 3 && scanner_)
+        scanner_->stop();
+}
+
+void TtaskMaster::scanWorking(bool working)
+{
+    if (working || stopRequested_.load())
+        return;
+    std::size_t pages;
+    {
+        std::lock_guard lk(listMutex_);
+        pages = urlList_.size();
+    }
+    if (!pageLinks_.empty() && urlTotal_.load() == 0)
+        urlTotal_.store(static_cast<int>(pages * pageLinks_.size()));
+    addGatheredUrls(pageLinks_);
+    ++scanPage_;
+    if (static_cast<std::size_t>(scanPage_) < pages) {
+        pageLinks_.clear();
+        std::string next;
+        {
+            std::lock_guard lk(listMutex_);
+            next = urlList_[scanPage_];
+        }
+        scanner_->start(next);
+    } else {
+        gatheringDone();
+    }
+}
+
+// ---- Worker side ----------------------------------------------------------------------
+
+bool TtaskMaster::hasWorkLocked() const
+{
+    const UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
+    return static_cast<std::size_t>(urlCursor_) < list.size();
+}
+
+bool TtaskMaster::takeNext(int& index, std::string& address)
+{
+    std::lock_guard lk(listMutex_);
+    if (!hasWorkLocked())
+        return false;
+    const UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
+    index = urlCursor_++;
+    address = list[index];
+    return true;
+}
+
+void TtaskMaster::waitForWork(TtaskThread& worker)
+{
+    std::unique_lock lk(listMutex_);
+    wake_.wait(lk, [&] { return hasWorkLocked() || urlGenerationDone_.load() || worker.shouldEnd(); });
+}
+
+void TtaskMaster::addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter)
+{
+    bool added = false;
+    {
+        std::lock_guard lk(listMutex_);
+        UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
+        for (const auto& link : links) {
+            if (list.contains(link))
+                continue;
+            const bool filtered = std::any_of(filter.begin(), filter.end(), [&](const std::string& w) {
+                return !w.empty() && link.find(w) != std::string::npos;
+            });
+            if (!filtered) {
+                list.append(link);
+                added = true;
+            }
+        }
+        if (added)
+            urlTotal_.store(static_cast<int>(list.size()) - 1);
+    }
+    if (added)
+        wake_.notify_all();
+}
+
+void TtaskMaster::addFailed(const std::string& url)
+{
+    std::lock_guard lk(listMutex_);
+    failedUrls_.add(url);
+}
+
+bool TtaskMaster::callOnMain(const std::function<void()>& fn)
+{
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return true;
+    }
+    MainCall call;
+    call.fn = &fn;
+    {
+        std::lock_guard lk(callMutex_);
+        if (closing_)
+            return false;
+        calls_.push_back(&call);
+    }
+    // The event carries nothing: the call itself is handed over under callMutex_.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    std::unique_lock lk(callMutex_);
+    call.doneCv.wait(lk, [&] { return call.done || closing_; });
+    if (!call.done) {
+        std::erase(calls_, &call);  // never to run: the master is closing
+        return false;
+    }
+    if (call.error)
+        std::rethrow_exception(call.error);
+    return true;
+}
+
+void TtaskMaster::customEvent(QEvent*)
+{
+    for (;;) {
+        MainCall* call;
+        {
+            std::lock_guard lk(callMutex_);
+            if (closing_ || calls_.empty())
+                return;
+            call = calls_.front();
+            calls_.pop_front();
+        }
+        // The caller waits until 'done', so its function is alive here.
+        std::exception_ptr error;
+        try {
+            (*call->fn)();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard lk(callMutex_);
+        call->error = error;
+        call->done = true;
+        call->doneCv.notify_one();
+    }
+}
+
+void TtaskMaster::handOverRows(std::vector<Row> rows)
+{
+    // The worker waits until its rows are in the grid. Workers queue their hand-overs
+    // rather than take turns, so the main thread appends several rows per wake-up; rows
+    // still arrive one at a time, in the order the workers queued them.
+    callOnMain([&] {
+        pendingRows_ = std::move(rows);
+        rowsReady();
+    });
+}
+
+void TtaskMaster::finishWorker()
+{
+    callOnMain([this] { workerFinished(); });
+}
+
+void TtaskMaster::workerEnded()
+{
+    liveWorkers_.fetch_sub(1);
+}
+
+// ---- Main thread --------------------------------------------------------------------
+
+void TtaskMaster::rowsReady()
+{
+    if (stopRequested_.load())
+        return;
+    deliverRow(siteCode());
+}
+
+int TtaskMaster::siteCode() const
+{
+    // The directory-site shaping comes with the contact clean-up; until then every task
+    // is delivered as a task of no directory site.
+    return -1;
+}
+
+void TtaskMaster::deliverRow(int /*siteCode*/)
+{
+    for (const auto& row : pendingRows_) {
+        outRow_.clear();
+        outRow_.push_back(std::to_string(nextSerial_));
+        outRow_.insert(outRow_.end(), row.begin(), row.end());
+        if (owner_)
+            owner_->appendRow(outRow_);
+        ++nextSerial_;
+    }
+    pendingRows_.clear();
+}
+
+void TtaskMaster::workerFinished()
+{
+    // The master's part of the run ends with its last worker, so no worker is still
+    // delivering rows when the owner closes the run.
+    std::size_t count;
+    {
+        std::lock_guard wl(workersMutex_);
+        count = workers_.size();
+    }
+    if (++workersFinished_ < count)
+        return;
+    finished_.store(true);
+    runState_.store(2);
+    if (finishDelayMs_ > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(finishDelayMs_, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (owner_)
+        owner_->mastersReport();
+    keepNumbering();
+}
+
+void TtaskMaster::keepNumbering()
+{
+    // The numbering is kept through the store that matches the file, so an encrypted
+    // task stays an encrypted task.
+    try {
+        store::TEncryptInifile ini(taskFile_);
+        if (!store::readBool(ini, store::task::autoSaveNo))
+            return;
+        const int n = owner_ ? owner_->lastSerialNumber() : 0;
+        store::writeInt(ini, store::task::NowNO, n + 1);
+        ini.UpdateFile();
+        nextSerial_ = n + 1;
+    } catch (const std::exception&) {
+    }
+}
+
+void TtaskMaster::controlRun(int command)
+{
+    std::lock_guard wl(workersMutex_);
+    switch (command) {
+    case 1:
+        for (auto& w : workers_)
+            w->pauseFlag.store(true);
+        break;
+    case 2:
+        for (auto& w : workers_)
+            w->pauseFlag.store(false);
+        break;
+    case 3:
+        stopRequested_.store(true);
+        if (scanner_ && scanner_->running()) {
+            scanner_->stop();
+            if (scanner_->running() && !scanner_->paused())
+                scanner_->stop();
+        }
+        urlGenerationDone_.store(true);
+        if (gatherer_)
+            gatherer_->terminate();
+        for (auto& w : workers_) {
+            w->stopFlag.store(true);
+            w->pauseFlag.store(false);
+            w->cancelTransfer();
+        }
+        break;
+    default:
+        return;
+    }
+    { std::lock_guard lk(listMutex_); }
+    wake_.notify_all();
+}
+
+void TtaskMaster::showDownloadStatus(const std::string& text)
+{
+    callOnMain([&] {
+        if (owner_ && owner_->messageCount() < 2)
+            owner_->addMessage(text);
+    });
+}
+
+// ---- Queries ----------------------------------------------------------------------------
+
+std::vector<std::string> TtaskMaster::urlList() const
+{
+    std::lock_guard lk(listMutex_);
+    return urlList_.items();
+}
+
+std::vector<std::string> TtaskMaster::gatheredUrls() const
+{
+    std::lock_guard lk(listMutex_);
+    return gatheredUrls_.items();
+}
+
+std::vector<std::string> TtaskMaster::failedUrls() const
+{
+    std::lock_guard lk(listMutex_);
+    return failedUrls_.items();
+}
+
+std::size_t TtaskMaster::workerCount() const
+{
+    std::lock_guard wl(workersMutex_);
+    return workers_.size();
+}
+
+int TtaskMaster::liveWorkers() const { return liveWorkers_.load(); }
+
+bool TtaskMaster::idle() const
+{
+    std::lock_guard wl(workersMutex_);
+    return !started_;
+}
+
+bool TtaskMaster::waitForThreads(int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        bool gathering;
+        {
+            std::lock_guard wl(workersMutex_);
+            gathering = gatherer_ && gatherer_->running();
+        }
+        if (liveWorkers_.load() == 0 && !gathering)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+} // namespace tarvimo::engine

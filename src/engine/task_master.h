@@ -1,0 +1,186 @@
+// The runtime controller of one task file inside a running task: loads the task, builds its
+// addresses, gathers detail links from listing pages when the task asks for it, owns the
+// fetch workers and the work list they share, and delivers their rows to its owner on the
+// main thread.
+//
+// Threads: the master lives on the main thread (create, destroy, controlRun, row delivery,
+// worker end). Workers and the gatherer are std::threads; they reach the main thread with
+// callOnMain(), which blocks the caller until the call has run or the master is closing,
+// so a worker never waits for a wake-up that may not come. Pause is honoured at safe
+// points; stop aborts transfers in flight; the destructor joins every thread.
+#pragma once
+
+#include "engine/get_url_list.h"
+#include "engine/link_scanner.h"
+#include "engine/task_config.h"
+#include "engine/task_exec.h"
+#include "engine/url_list.h"
+#include "base/messages.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarvimo::engine {
+
+class MasterOwner;
+class TtaskThread;
+class TinternetControl;
+
+class TtaskMaster : public QObject, public GatherSink, public ScanEvents {
+public:
+    // Loads the task file and starts collecting. 'settingsPath' is the DefaultSet.ini the
+    // master and its workers read (empty: the home folder's). A missing or unreadable task
+    // file leaves the master idle.
+    // 'scanner' is the link-scanning crawler for gather-mode tasks that set `urlScan`
+    // (null: such a task gathers with TGetUrlList).
+    TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::string settingsPath = {},
+                std::unique_ptr<LinkScanner> scanner = nullptr, QObject* parent = nullptr);
+    ~TtaskMaster() override;
+
+    // 1 pause, 2 resume, 3 stop.
+    void controlRun(int command);
+
+    // Appends new links to the detail list and starts or wakes the workers.
+    void addGatheredUrls(std::vector<std::string>& links);
+    // GatherSink: estimates urlTotal on the first call, then addGatheredUrls.
+    void addDetailAddresses(std::vector<std::string>& links) override;
+    void gatheringDone() override;
+
+    // ScanEvents (gather mode with a link-scanning crawler).
+    void scanLinkFound(const std::string& url) override;
+    void scanUpdatedStats(const ScanStats& stats) override;
+    void scanWorking(bool working) override;
+
+    // Shows a downloader's status as the second message line.
+    void showDownloadStatus(const std::string& text);
+
+    // State read by the owner and tests.
+    bool loaded() const { return loaded_; }
+    bool finished() const { return finished_.load(); }
+    int runState() const { return runState_.load(); }
+    bool stopRequested() const { return stopRequested_.load(); }
+    bool directMode() const { return config_.directMode; }
+    bool urlGenerationDone() const { return urlGenerationDone_.load(); }
+    const TaskConfig& config() const { return config_; }
+    int taktype() const { return config_.taktype; }
+    int nextSerial() const { return nextSerial_; }
+    int urlTotal() const { return urlTotal_.load(); }
+    const std::string& taskFile() const { return taskFile_; }
+    const std::string& taskName() const { return taskName_; }
+    // Snapshots, taken under the list lock.
+    std::vector<std::string> urlList() const;
+    std::vector<std::string> gatheredUrls() const;
+    std::vector<std::string> failedUrls() const;
+    std::size_t workerCount() const;
+    // Workers whose thread has not ended yet.
+    int liveWorkers() const;
+    // Blocks (processing events) until every worker and the gatherer have ended; used by
+    // the owner after a stop and by tests. False when 'timeoutMs' passed first.
+    bool waitForThreads(int timeoutMs);
+
+    // True when loading succeeded but nothing was started (script task, no address).
+    bool idle() const;
+
+    // The milliseconds the master waits, processing events, when its last worker has finished.
+    void setFinishDelayMs(int ms) { finishDelayMs_ = ms; }
+
+    // Runs 'fn' on the main thread and waits for it; false when the master closed first.
+    // Exceptions thrown by 'fn' are rethrown in the caller.
+    bool callOnMain(const std::function<void()>& fn);
+
+protected:
+    // Runs the calls workers are waiting for.
+    void customEvent(QEvent* event) override;
+
+private:
+    friend class TtaskThread;
+
+    void start();
+    void buildUrlList();
+    void buildAddressList();
+    void startCollection();
+    void startWorkers();
+    void startGathering();
+    void wakeWorkers();
+    // Worker side (any thread).
+    bool takeNext(int& index, std::string& address);
+    bool hasWorkLocked() const;
+    void waitForWork(TtaskThread& worker);
+    void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter);
+    void addFailed(const std::string& url);
+    void handOverRows(std::vector<Row> rows);
+    void finishWorker();
+    void workerEnded();
+    // Main thread.
+    void rowsReady();
+    void workerFinished();
+    void deliverRow(int siteCode);
+    int siteCode() const;
+    void keepNumbering();
+    void closeThreads();
+
+    MasterOwner* owner_;
+    std::string settingsPath_;
+    std::string taskFile_, taskName_;
+    TaskConfig config_;
+    bool loaded_ = false;
+    RunState runState0_;  // shared with the workers' engines (charType)
+    std::unique_ptr<UserMessages> messages_;  // engine warnings -> the owner's message list
+    SiteCatalogue catalogue_;
+    std::string referer_;
+    std::unique_ptr<TinternetControl> internet_;
+    std::unique_ptr<LinkScanner> scanner_;
+    std::vector<std::string> pageLinks_;
+    int scanPage_ = 0;
+    std::vector<std::string> knownUrls_;
+
+    std::atomic<int> runState_{0};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> urlGenerationDone_{false};
+    std::atomic<int> urlTotal_{0};
+    int nextSerial_ = 1;
+    int finishDelayMs_ = 1000;
+
+    // Lists and the cursor, guarded by listMutex_; waiting workers sleep on wake_.
+    mutable std::mutex listMutex_;
+    std::condition_variable wake_;
+    UrlList urlList_;
+    UrlList gatheredUrls_;
+    UrlList failedUrls_;
+    int urlCursor_ = 0;
+    // The rows being delivered (main thread only).
+    std::vector<Row> pendingRows_;
+    std::vector<std::string> outRow_;
+
+    mutable std::mutex workersMutex_;  // guards workers_ and gatherer_
+    std::vector<std::unique_ptr<TtaskThread>> workers_;
+    std::atomic<int> liveWorkers_{0};
+    std::size_t workersFinished_ = 0;  // main thread only
+    std::unique_ptr<TGetUrlList> gatherer_;
+    bool started_ = false;
+
+    // Calls waiting for the main thread; closing_ releases every waiting caller.
+    // Each call has its own condition variable: one shared by every waiting worker would
+    // wake them all for each row.
+    struct MainCall {
+        const std::function<void()>* fn = nullptr;
+        bool done = false;
+        std::exception_ptr error;
+        std::condition_variable doneCv;
+    };
+    std::mutex callMutex_;
+    std::deque<MainCall*> calls_;
+    bool closing_ = false;
+};
+
+} // namespace tarvimo::engine

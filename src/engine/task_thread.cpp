@@ -1,0 +1,314 @@
+#include "engine/task_thread.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "engine/internet_control.h"
+#include "engine/link_collection.h"
+#include "engine/page_text.h"
+#include "engine/task_exec.h"
+#include "engine/task_master.h"
+#include "store/delimited.h"
+#include "store/settings.h"
+
+#include <chrono>
+#include <random>
+
+namespace tarvimo::engine {
+
+namespace {
+// A connection is replaced after this many requests, so a long run never rides on one
+// socket or one handle's state for ever.
+constexpr int kRecycleAfter = 500;
+constexpr int kFailedPagePauseMs = 10;
+
+std::string readLocalPage(const std::string& address)
+{
+    std::string raw;
+    if (!files::tryReadAll(home::toNativePath(address), raw))
+        return {};
+    std::string page;
+    page.reserve(raw.size() + raw.size() / 16);
+    bool first = true;
+    for (auto& line : text::splitLines(raw)) {
+        if (!first)
+            page += "\r\n";
+        page += line;
+        first = false;
+    }
+    return page;
+}
+} // namespace
+
+TtaskThread::TtaskThread(TtaskMaster& master, int index) : master_(master), index_(index)
+{
+    const TaskConfig& c = master_.config_;
+    rewrite_ = UrlRewrite{c.urlreplace, c.urlKeywordOrinal, c.urlKeywordNow};
+    thread_ = std::thread([this] { run(); });
+}
+
+TtaskThread::~TtaskThread()
+{
+    terminate();
+    join();
+}
+
+void TtaskThread::terminate()
+{
+    terminated_.store(true);
+    cancelTransfer();
+}
+
+void TtaskThread::cancelTransfer()
+{
+    std::lock_guard lk(httpMutex_);
+    if (http_)
+        http_->cancel();
+    if (exec_)
+        exec_->cancel();
+}
+
+void TtaskThread::join()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TtaskThread::pauseFor(int ms)
+{
+    std::unique_lock lk(master_.listMutex_);
+    master_.wake_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return shouldEnd(); });
+}
+
+void TtaskThread::waitWhilePaused()
+{
+    std::unique_lock lk(master_.listMutex_);
+    master_.wake_.wait(lk, [this] { return !pauseFlag.load() || shouldEnd(); });
+}
+
+void TtaskThread::newConnection()
+{
+    const auto s = store::settings::readFetcherSettings(master_.settingsPath_);
+    auto client = std::make_unique<http::HttpClient>();
+    client->setUserAgent(kUserAgent);
+    client->setFollowRedirects(true);
+    client->setHttp10(s.http10);
+    client->setConnectTimeoutMs(s.timeoutMs);
+    client->setReadTimeoutMs(s.timeoutMs);
+    client->setMaxBodyBytes(s.maxBodyBytes);
+    if (!master_.config_.cookie.empty())
+        client->setExtraHeader("cookie", master_.config_.cookie);
+    if (s.proxy.use) {
+        http::ProxySettings p;
+        p.host = s.proxy.host;
+        p.port = s.proxy.port;
+        p.user = s.proxy.user;
+        p.password = s.proxy.password;
+        p.basicAuth = s.proxy.basicAuth;
+        client->setProxy(p);
+    }
+    client->setReferer(master_.referer_);
+    std::lock_guard lk(httpMutex_);
+    http_ = std::move(client);
+    // A stop that came while the connection was being made still reaches it.
+    if (shouldEnd())
+        http_->cancel();
+}
+
+void TtaskThread::dropConnection()
+{
+    std::unique_ptr<http::HttpClient> old;
+    {
+        std::lock_guard lk(httpMutex_);
+        old = std::move(http_);
+    }
+    if (old) {
+        try {
+            old->disconnect();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TtaskThread::refreshConnection()
+{
+    if (++requestCount_ >= kRecycleAfter && http_) {
+        dropConnection();
+        pauseFor(100);
+        requestCount_ = 0;
+    }
+    if (!http_)
+        newConnection();
+}
+
+void TtaskThread::run()
+{
+    try {
+        auto exec = std::make_unique<TtaskExec>(master_.runState0_, master_.messages_.get(), master_.catalogue_);
+        const auto mail = store::settings::readEmailLookupSettings(master_.settingsPath_);
+        exec->setEmailLookup(mail.getEmail, mail.emailFromName);
+        exec->setHandOver([this](const Row& row) { handOver(row); });
+        std::lock_guard lk(httpMutex_);
+        exec_ = std::move(exec);
+    } catch (const std::exception&) {
+        terminated_.store(true);
+    }
+
+    while (!shouldEnd()) {
+        waitWhilePaused();
+        if (shouldEnd())
+            break;
+        int index = 0;
+        std::string item;
+        if (!master_.takeNext(index, item)) {
+            if (stopFlag.load() || terminated_.load())
+                break;
+            if (master_.urlGenerationDone_.load()) {
+                master_.finishWorker();
+                break;
+            }
+            master_.waitForWork(*this);
+            continue;
+        }
+        if (terminated_.load())
+            break;
+        refreshConnection();
+        processAddress(rewriteUrl(text::trim(item), rewrite_));
+    }
+    dropConnection();
+    {
+        // The engine may be cancelled from the main thread until this point.
+        std::lock_guard lk(httpMutex_);
+        exec_.reset();
+    }
+    ended_.store(true);
+    master_.workerEnded();
+}
+
+std::optional<std::string> TtaskThread::fetchPage(const std::string& address)
+{
+    if (address.find(":\\") != std::string::npos || home::isLocalPath(address))
+        return readLocalPage(address);
+    const Request req = parseRequest(address);
+    http::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
+    if (!r.success()) {
+        http_->disconnect();
+        return std::nullopt;
+    }
+    return std::move(r.body);
+}
+
+std::optional<std::string> TtaskThread::fetchSubPage(const std::string& address)
+{
+    http::HttpResult r = http_->get(parseRequest(address).url);
+    if (!r.success()) {
+        http_->disconnectSocket();
+        return std::nullopt;
+    }
+    // Linked and frame pages come in the task's encoding too; without this a UTF-8 site
+    // would append undecoded bytes to GBK text.
+    std::atomic<int>& charType = master_.runState0_.charType;
+    std::atomic<int> fixed{charType.load()};
+    return convertPage(std::move(r.body), false, fixed);
+}
+
+void TtaskThread::appendLinked(std::string& page, UrlList& links)
+{
+    for (const auto& link : links.items()) {
+        if (shouldEnd())
+            return;
+        if (auto body = fetchSubPage(rewriteUrl(link, rewrite_)))
+            page += *body;
+    }
+}
+
+void TtaskThread::widen(std::string& page, const std::string& address)
+{
+    const TaskConfig& c = master_.config_;
+    const std::string base = pageBaseUrl(address, c.autogetmainURL, c.getmainURL);
+
+    if (c.useChild && !text::trim(c.childWords).empty()) {
+        UrlList found;
+        collectLinks(page, base, c.childWords, found);
+        if (c.urlfilterword && !filterRead_) {
+            filter_ = store::splitDelimited(c.filterWords, ',');
+            filterRead_ = true;
+        }
+        master_.addSubPages(found.items(), filter_);
+    }
+    if (!c.unionUrl && !c.getFrame)
+        return;
+    const std::string lower = text::toLower(page);
+    if (c.unionUrl && !text::trim(c.unionWords).empty()) {
+        for (const auto& word : store::splitDelimited(c.unionWords, ',')) {
+            if (text::trim(word).empty())
+                continue;
+            const std::size_t at = lower.find(text::toLower(word));
+            if (at == std::string::npos)
+                continue;
+            const std::size_t from = at > 150 ? at - 150 : 0;
+            UrlList links;
+            collectLinks(lower.substr(from, 350), base, "", links);
+            appendLinked(page, links);
+        }
+    }
+    if (c.getFrame) {
+        std::size_t pos = 0;
+        while ((pos = lower.find("<iframe", pos)) != std::string::npos) {
+            const std::size_t end = lower.find("</iframe>", pos);
+            if (end == std::string::npos)
+                break;
+            std::string segment = text::replaceAllNoCase(std::string_view(lower).substr(pos, end - pos), "src=", "href=");
+            UrlList links;
+            collectLinks(std::move(segment), base, c.frameKeyWord, links);
+            appendLinked(page, links);
+            pos = end + 9;
+        }
+    }
+}
+
+void TtaskThread::processAddress(const std::string& address)
+{
+    std::optional<std::string> raw = fetchPage(address);
+    if (!raw || shouldEnd())
+        return;  // a failed request only skips the address
+    try {
+        std::string page = convertPage(std::move(*raw), master_.config_.autogetCharType, master_.runState0_.charType);
+        widen(page, address);
+        if (shouldEnd())
+            return;
+        exec_->extractPage(master_.taskFile_, std::move(page), http_.get(), address);
+        // The connection stays open for the next page when the server keeps it: a new
+        // TCP connection per page would halve the throughput. It is still renewed every
+        // kRecycleAfter requests and after any failure.
+        // Article and media tasks pass their pages to the downloader here once it exists.
+        waitWhilePaused();
+    } catch (const std::exception&) {
+        if (shouldEnd())
+            return;
+        http_->disconnectSocket();
+        for (int i = 0; i < 600 && http_->isConnected(); ++i)
+            pauseFor(1);
+        if (terminated_.load())
+            return;
+        dropConnection();
+        newConnection();
+        master_.addFailed(address);
+        pauseFor(kFailedPagePauseMs);
+    }
+}
+
+void TtaskThread::handOver(const std::vector<std::string>& row)
+{
+    if (master_.config_.taktype == 0) {
+        // Company directories are read slowly, one row at a time, as a person would.
+        thread_local std::mt19937 rng{std::random_device{}()};
+        pauseFor(500 + static_cast<int>(rng() % 1000));
+    }
+    waitWhilePaused();
+    if (shouldEnd())
+        return;
+    master_.handOverRows({row});
+}
+
+} // namespace tarvimo::engine

@@ -1,0 +1,119 @@
+// A test owner for task masters and helpers that run the Qt event loop while a master works.
+#pragma once
+
+#include "base/home.h"
+#include "engine/master_owner.h"
+#include "engine/task_master.h"
+#include "support/task_file.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tarvimo::test {
+
+class TestOwner : public engine::MasterOwner {
+public:
+    void appendRow(const std::vector<std::string>& fields) override
+    {
+        if (onAppend)
+            onAppend(fields);  // may throw: the page then counts as failed
+        rows.push_back(fields);
+    }
+    int lastSerialNumber() const override
+    {
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            int n = 0;
+            if (!it->empty() && text::parseInt32(it->front(), n, true) && n > 0)
+                return n;
+        }
+        return 0;
+    }
+    void addMessage(const std::string& line) override { messages.push_back(line); }
+    int messageCount() const override { return static_cast<int>(messages.size()); }
+    void setContactTask(bool on) override { contactTask = on; }
+    void mastersReport() override { ++reports; }
+
+    // The second field of every row (the first rule's value), sorted.
+    std::vector<std::string> firstFields() const
+    {
+        std::vector<std::string> v;
+        for (const auto& r : rows)
+            v.push_back(r.size() > 1 ? r[1] : std::string());
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> messages;
+    std::function<void(const std::vector<std::string>&)> onAppend;
+    bool contactTask = false;
+    int reports = 0;
+};
+
+// Runs the event loop until 'done' holds; false on time-out.
+inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+class MasterTest : public ::testing::Test {
+protected:
+    void SetUp() override { home::setOverride(dir.path()); }
+    void TearDown() override { home::setOverride(""); }
+
+    void settings(const std::string& ini) { writeFile(settingsPath(), ini); }
+    std::string settingsPath() const { return dir.file("DefaultSet.ini"); }
+
+    std::unique_ptr<engine::TtaskMaster> start(const std::string& taskFile)
+    {
+        auto m = std::make_unique<engine::TtaskMaster>(taskFile, &owner, settingsPath());
+        m->setFinishDelayMs(0);
+        return m;
+    }
+    // Starts the task and runs it to its end.
+    std::unique_ptr<engine::TtaskMaster> run(const std::string& taskFile, int timeoutMs = 30000)
+    {
+        auto m = start(taskFile);
+        EXPECT_TRUE(spinUntil([&] { return m->finished(); }, timeoutMs)) << "the run did not end";
+        EXPECT_TRUE(m->waitForThreads(timeoutMs)) << "a worker was left behind";
+        return m;
+    }
+
+    TempDir dir;
+    TestOwner owner;
+};
+
+// A one-rule task (the page title) over these addresses, as an address-list task.
+inline std::string listTask(TempDir& dir, const std::vector<std::string>& addresses, std::vector<Key> extra = {},
+                            const std::string& name = "list.tak")
+{
+    std::string list;
+    for (const auto& a : addresses)
+        list += a + "\r\n";
+    const std::string listPath = dir.file(name + ".txt");
+    writeFile(listPath, list);
+    std::vector<Key> keys{{"master", "tasktypes", "2"}, {"master", "taktype", "1"}, {"list", "listfile", listPath}};
+    keys.insert(keys.end(), extra.begin(), extra.end());
+    TaskFile task(dir, {{"标题", "<title>", "</title>", ""}}, keys, name);
+    return task.path();
+}
+
+} // namespace tarvimo::test
