@@ -135,6 +135,26 @@ TEST_F(MasterTest, WorkerCountRules)
     EXPECT_TRUE(sawCookie);
 }
 
+TEST_F(MasterTest, EveryConnectionReadsItsSetUpAnew)
+{
+    LocalHttpServer server;
+    servePages(server);
+    settings("[proxy]\r\ntype=1\r\n");
+    run(listTask(dir, {server.url("/p/1")}, {}, "old.tak"));
+    settings("[proxy]\r\ntype=0\r\n");
+    run(listTask(dir, {server.url("/p/2")}, {}, "new.tak"));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].version, "HTTP/1.0") << "a proxy type above 0 asks for HTTP/1.0";
+    EXPECT_EQ(requests[1].version, "HTTP/1.1");
+    for (const auto& r : requests) {
+        EXPECT_EQ(r.header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)");
+        EXPECT_EQ(r.header("Referer"), engine::SiteCatalogue::load().baseUrl("D1"));
+        EXPECT_FALSE(r.header("Referer").empty());
+        EXPECT_FALSE(r.hasHeader("Cookie"));
+    }
+}
+
 TEST_F(MasterTest, TasksThatStartNothing)
 {
     // A missing file: the master exists but is not loaded.
@@ -634,4 +654,26 @@ TEST_F(MasterTest, CrawlerEventsFeedTheDetailList)
     ASSERT_TRUE(spinUntil([&] { return m.finished(); }));
     EXPECT_EQ(m.gatheredUrls(), (std::vector<std::string>{server.url("/p/1"), server.url("/p/2"), server.url("/p/3")}));
     EXPECT_EQ(owner.firstFields(), (std::vector<std::string>{"page 1", "page 2", "page 3"}));
+}
+
+TEST_F(MasterTest, CompanyDirectoryTasksMarkTheGridAndStopCutsTheirPause)
+{
+    LocalHttpServer server;
+    server.setPage("/c/1", "<title>Acme</title> mail: sales@acme.example.cn");
+    server.setPage("/c/2", "<title>Beta</title>");
+    auto m = run(listTask(dir, {server.url("/c/1")}, {{"master", "taktype", "0"}}, "c0.tak"));
+    EXPECT_TRUE(owner.contactTask);
+    ASSERT_EQ(owner.rows.size(), 1u);
+    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "acme", "sales@acme.example.cn"}))
+        << "the page's e-mail address is the last item";
+
+    // Each row of such a task waits half a second or more before it is handed over; a stop
+    // ends that wait at once and the row is not delivered.
+    owner.rows.clear();
+    auto slow = start(listTask(dir, {server.url("/c/2")}, {{"master", "taktype", "0"}}, "c1.tak"));
+    ASSERT_TRUE(server.waitForRequest("/c/2"));
+    slow->controlRun(3);
+    EXPECT_TRUE(slow->waitForThreads(450)) << "the wait is at least 500 ms; stop must cut it";
+    spinUntil([] { return false; }, 100);
+    EXPECT_TRUE(owner.rows.empty());
 }
