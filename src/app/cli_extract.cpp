@@ -98,7 +98,7 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
     std::unique_ptr<http::HttpClient> connection;
     if (!url.empty()) {
         connection = std::make_unique<http::HttpClient>();
-        connection->setUserAgent("Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)");
+        connection->setUserAgent(http::kUserAgent);
     }
     page = engine::convertPage(std::move(page), exec.autoCharset(), state.charType);
     const char d = exec.delimiter();

@@ -167,6 +167,14 @@ std::string toUpper(std::string_view s)
     return out;
 }
 
+bool containsAnyWord(std::string_view s, const std::vector<std::string>& words)
+{
+    for (const auto& w : words)
+        if (!trimView(w).empty() && s.find(w) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && matchAt(a, 0, b, true);

@@ -42,6 +42,10 @@ inline std::string gbk(std::string_view utf8Literal) { return utf8ToGbk(utf8Lite
 
 // The system's trim: blanks and control bytes (0x00..0x20) removed at both ends.
 std::string_view trimView(std::string_view s);
+
+// True when 's' holds at least one of the words that is not blank (letter case significant):
+// the test of the gather, filter and keyword lists of a task.
+bool containsAnyWord(std::string_view s, const std::vector<std::string>& words);
 std::string trim(std::string_view s);
 std::string_view trimLeftView(std::string_view s);
 std::string_view trimRightView(std::string_view s);

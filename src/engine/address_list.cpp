@@ -44,9 +44,7 @@ UrlListResult analysisPageLinks(const TaskConfig& c, const TinternetControl& int
         for (const auto& w : c.listKeyWord)
             if (!w.empty())
                 words.push_back(text::toLower(w));
-        std::erase_if(r.urls, [&](const std::string& u) {
-            return std::none_of(words.begin(), words.end(), [&](const std::string& w) { return u.find(w) != std::string::npos; });
-        });
+        std::erase_if(r.urls, [&](const std::string& u) { return !text::containsAnyWord(u, words); });
     }
     if (c.listKeywordReplace && !c.listKeyWordOld.empty())
         for (auto& u : r.urls)

@@ -15,7 +15,6 @@ constexpr std::size_t npos = std::string::npos;
 constexpr std::size_t kMaxAddressLength = 30;
 constexpr int kMaxTagRemovals = 200;      // bounds the work on a hostile run of tags
 constexpr int kMaxCandidatesPerPage = 10;
-constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)";
 
 // The characters an address candidate is made of. Only single-byte characters count: a
 // byte of a double-byte character ends the run. The text is lower-cased beforehand.
@@ -165,7 +164,7 @@ Txbemail::Txbemail(std::string searchHost, std::string partnerCode)
       partnerCode_(std::move(partnerCode)),
       client_(std::make_unique<http::HttpClient>())
 {
-    client_->setUserAgent(kUserAgent);
+    client_->setUserAgent(http::kUserAgent);
     client_->setFollowRedirects(true);
     setTimeoutMs(5000);
 }

@@ -1,7 +1,6 @@
 #include "engine/get_url_list.h"
 
 #include "base/text.h"
-#include "engine/internet_control.h"
 #include "engine/url_generation.h"
 #include "engine/url_list.h"
 
@@ -44,7 +43,7 @@ std::string listingBaseUrl(std::string_view pageAddress, bool autoBase, std::str
 
 TGetUrlList::TGetUrlList(GatherSink& sink, GatherSetup setup) : sink_(sink), setup_(std::move(setup))
 {
-    client_.setUserAgent(kUserAgent);
+    client_.setUserAgent(http::kUserAgent);
     client_.setFollowRedirects(true);
     client_.setConnectTimeoutMs(setup_.timeoutMs);
     client_.setReadTimeoutMs(setup_.timeoutMs);

@@ -15,7 +15,7 @@ std::string TinternetControl::get(std::string_view url) const
     auto fetch = [&]() -> std::string {
         try {
             http::HttpClient client;
-            client.setUserAgent(kUserAgent);
+            client.setUserAgent(http::kUserAgent);
             client.setFollowRedirects(true);
             client.setConnectTimeoutMs(timeoutMs_);
             client.setReadTimeoutMs(timeoutMs_);

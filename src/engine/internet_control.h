@@ -18,7 +18,4 @@ private:
     long timeoutMs_;
 };
 
-// The user agent every request of the collection engine sends.
-inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)";
-
 } // namespace tarvimo::engine

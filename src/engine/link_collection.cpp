@@ -75,10 +75,7 @@ void collectLinks(std::string text, std::string base, std::string_view keywords,
             continue;
         if (link.ends_with(','))
             link.pop_back();
-        bool wanted = words.empty();
-        for (const auto& w : words)
-            wanted = wanted || (!text::trim(w).empty() && link.find(w) != npos);
-        if (wanted)
+        if (words.empty() || text::containsAnyWord(link, words))
             found.add(std::move(link));
     }
 }

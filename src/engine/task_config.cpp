@@ -59,7 +59,6 @@ bool readTaskConfig(const std::string& taskFile, TaskConfig& c)
 
         c.ruleDelimiter = store::ruleDelimiter(str(t::ruleSplit));
         c.ruleloop = flag(t::ruleloop);
-        c.ruleItemCount = static_cast<int>(store::splitDelimited(str(t::ruledata0), c.ruleDelimiter).size());
 
         c.getFrame = flag(t::getFrame);
         c.frameKeyWord = str(t::frameKeyWord);

@@ -56,7 +56,6 @@ struct TaskConfig {
     // Derived.
     int nextSerial = 1;
     bool directMode = true;
-    int ruleItemCount = 0;
 };
 
 // Reads the task file. False when it is missing or cannot be read (a container with a

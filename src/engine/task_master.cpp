@@ -148,10 +148,8 @@ void TtaskMaster::start()
     }
     urlCursor_ = 0;
     try {
-        if (config_.tasktypes == 0)
+        if (config_.tasktypes != 1)  // a script task starts nothing
             buildUrlList();
-        else if (config_.tasktypes == 2)
-            buildAddressList();
     } catch (const std::exception&) {
         // Whatever was built stays; nothing more is started.
     }
@@ -166,21 +164,14 @@ void TtaskMaster::buildUrlList()
         for (auto& u : r.urls)
             urlList_.append(std::move(u));
     }
-    if (r.ok)
-        startCollection();
-}
-
-void TtaskMaster::buildAddressList()
-{
-    config_.directMode = true;
-    UrlListResult r = taskAddresses(config_, *internet_);
     if (!r.ok)
+        return;  // whatever was built stays; nothing is started
+    if (config_.tasktypes != 2) {
+        startCollection();
         return;
+    }
     {
         std::lock_guard lk(listMutex_);
-        urlList_.reserve(r.urls.size());
-        for (auto& u : r.urls)
-            urlList_.append(std::move(u));
         urlTotal_.store(static_cast<int>(urlList_.size()));
         urlGenerationDone_.store(true);
     }
@@ -295,7 +286,7 @@ void TtaskMaster::gatheringDone()
         std::lock_guard lk(listMutex_);
         urlGenerationDone_.store(true);
     }
-    wake_.notify_all();
+    wakeWorkers();
     // When no listing page gave a link no worker exists yet; one is started so the run
     // still reaches its end.
     bool none;
@@ -349,20 +340,13 @@ void TtaskMaster::scanWorking(bool working)
 
 // ---- Worker side ----------------------------------------------------------------------
 
-bool TtaskMaster::hasWorkLocked() const
-{
-    const UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
-    return static_cast<std::size_t>(urlCursor_) < list.size();
-}
-
 bool TtaskMaster::takeNext(int& index, std::string& address)
 {
     std::lock_guard lk(listMutex_);
     if (!hasWorkLocked())
         return false;
-    const UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
     index = urlCursor_++;
-    address = list[index];
+    address = workList()[index];
     return true;
 }
 
@@ -377,14 +361,11 @@ void TtaskMaster::addSubPages(const std::vector<std::string>& links, const std::
     bool added = false;
     {
         std::lock_guard lk(listMutex_);
-        UrlList& list = config_.directMode ? urlList_ : gatheredUrls_;
+        UrlList& list = workList();
         for (const auto& link : links) {
             if (list.contains(link))
                 continue;
-            const bool filtered = std::any_of(filter.begin(), filter.end(), [&](const std::string& w) {
-                return !w.empty() && link.find(w) != std::string::npos;
-            });
-            if (!filtered) {
+            if (!text::containsAnyWord(link, filter)) {
                 list.append(link);
                 added = true;
             }
@@ -574,8 +555,7 @@ void TtaskMaster::controlRun(int command)
     default:
         return;
     }
-    { std::lock_guard lk(listMutex_); }
-    wake_.notify_all();
+    wakeWorkers();
 }
 
 void TtaskMaster::showDownloadStatus(const std::string& text)

@@ -10,12 +10,12 @@
 // points; stop aborts transfers in flight; the destructor joins every thread.
 #pragma once
 
+#include "base/messages.h"
 #include "engine/get_url_list.h"
 #include "engine/link_scanner.h"
 #include "engine/task_config.h"
 #include "engine/task_exec.h"
 #include "engine/url_list.h"
-#include "base/messages.h"
 
 #include <QObject>
 
@@ -106,14 +106,16 @@ private:
 
     void start();
     void buildUrlList();
-    void buildAddressList();
     void startCollection();
     void startWorkers();
     void startGathering();
     void wakeWorkers();
     // Worker side (any thread).
     bool takeNext(int& index, std::string& address);
-    bool hasWorkLocked() const;
+    // The list the workers walk (call with listMutex_ held).
+    UrlList& workList() { return config_.directMode ? urlList_ : gatheredUrls_; }
+    const UrlList& workList() const { return config_.directMode ? urlList_ : gatheredUrls_; }
+    bool hasWorkLocked() const { return static_cast<std::size_t>(urlCursor_) < workList().size(); }
     void waitForWork(TtaskThread& worker);
     void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter);
     void addFailed(const std::string& url);

@@ -3,7 +3,6 @@
 #include "base/files.h"
 #include "base/home.h"
 #include "base/text.h"
-#include "engine/internet_control.h"
 #include "engine/link_collection.h"
 #include "engine/page_text.h"
 #include "engine/task_exec.h"
@@ -44,6 +43,8 @@ TtaskThread::TtaskThread(TtaskMaster& master, int index) : master_(master), inde
 {
     const TaskConfig& c = master_.config_;
     rewrite_ = UrlRewrite{c.urlreplace, c.urlKeywordOrinal, c.urlKeywordNow};
+    if (c.urlfilterword)
+        filter_ = store::splitDelimited(c.filterWords, ',');
     thread_ = std::thread([this] { run(); });
 }
 
@@ -90,7 +91,7 @@ void TtaskThread::newConnection()
 {
     const auto s = store::settings::readFetcherSettings(master_.settingsPath_);
     auto client = std::make_unique<http::HttpClient>();
-    client->setUserAgent(kUserAgent);
+    client->setUserAgent(http::kUserAgent);
     client->setFollowRedirects(true);
     client->setHttp10(s.http10);
     client->setConnectTimeoutMs(s.timeoutMs);
@@ -187,7 +188,7 @@ void TtaskThread::run()
 
 std::optional<std::string> TtaskThread::fetchPage(const std::string& address)
 {
-    if (address.find(":\\") != std::string::npos || home::isLocalPath(address))
+    if (home::isLocalPath(address))
         return readLocalPage(address);
     const Request req = parseRequest(address);
     http::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
@@ -206,10 +207,8 @@ std::optional<std::string> TtaskThread::fetchSubPage(const std::string& address)
         return std::nullopt;
     }
     // Linked and frame pages come in the task's encoding too; without this a UTF-8 site
-    // would append undecoded bytes to GBK text.
-    std::atomic<int>& charType = master_.runState0_.charType;
-    std::atomic<int> fixed{charType.load()};
-    return convertPage(std::move(r.body), false, fixed);
+    // would append undecoded bytes to GBK text. No detection: the page itself decided.
+    return convertPage(std::move(r.body), false, master_.runState0_.charType);
 }
 
 void TtaskThread::appendLinked(std::string& page, UrlList& links)
@@ -225,15 +224,13 @@ void TtaskThread::appendLinked(std::string& page, UrlList& links)
 void TtaskThread::widen(std::string& page, const std::string& address)
 {
     const TaskConfig& c = master_.config_;
+    if (!c.useChild && !c.unionUrl && !c.getFrame)
+        return;  // most tasks widen nothing: no per-page work
     const std::string base = pageBaseUrl(address, c.autogetmainURL, c.getmainURL);
 
     if (c.useChild && !text::trim(c.childWords).empty()) {
         UrlList found;
         collectLinks(page, base, c.childWords, found);
-        if (c.urlfilterword && !filterRead_) {
-            filter_ = store::splitDelimited(c.filterWords, ',');
-            filterRead_ = true;
-        }
         master_.addSubPages(found.items(), filter_);
     }
     if (!c.unionUrl && !c.getFrame)

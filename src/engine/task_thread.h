@@ -66,8 +66,7 @@ private:
     std::unique_ptr<http::HttpClient> http_;
     std::mutex httpMutex_;  // guards replacing http_ against cancel from another thread
     int requestCount_ = 0;
-    std::vector<std::string> filter_;
-    bool filterRead_ = false;
+    std::vector<std::string> filter_;  // sub-page filter words, when the task filters
     std::atomic<bool> terminated_{false};
     std::atomic<bool> ended_{false};
     std::thread thread_;

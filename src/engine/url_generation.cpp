@@ -322,15 +322,7 @@ std::size_t extractLinks(std::string_view page, std::string base, std::string_vi
         // 'cand' is never empty: a relative link carries the base, an absolute one its scheme.
         if (isMediaFile(cand))
             continue;
-        bool gathered = true;
-        if (!gather.empty()) {
-            gathered = false;
-            for (const auto& w : gather)
-                gathered = gathered || (!w.empty() && cand.find(w) != npos);
-        }
-        for (const auto& w : filter)
-            gathered = gathered && (w.empty() || cand.find(w) == npos);
-        if (gathered)
+        if ((gather.empty() || text::containsAnyWord(cand, gather)) && !text::containsAnyWord(cand, filter))
             found.add(cand);  // one probe both tests and places; a repeat costs a short copy
     }
     return found.size();

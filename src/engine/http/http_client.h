@@ -14,6 +14,9 @@
 
 namespace tarvimo::http {
 
+// The user agent every request of the collection engine sends.
+inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)";
+
 struct HttpResult {
     bool ok = false;           // a complete response arrived (any status code)
     long status = 0;           // HTTP status of the last response, 0 when none
