@@ -17,6 +17,8 @@ const char* kUsageText =
     "                                       run a task's rules on a saved page, print each row\n"
     "  urls TASK [--gather] [--raw]         print the addresses a run would visit; --gather\n"
     "                                       fetches the listing pages and prints their detail links\n"
+    "  run TASK [--out FILE] [--threads N] [--utf8] [--time TEXT]\n"
+    "                                       run a task and its sibling tasks, write the rows\n"
     "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n";
 
 } // namespace
@@ -53,6 +55,8 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
         return runExtract(args, out, err);
     if (cmd == "urls")
         return runUrls(args, out, err);
+    if (cmd == "run")
+        return runRun(args, out, err);
     err << "tarvimo-cli: unknown command '" << cmd << "'\n" << kUsageText;
     return kUsage;
 }

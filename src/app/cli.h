@@ -20,5 +20,7 @@ int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 // `urls`: the addresses a run of a task would visit.
 int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `run`: a whole collection without a display.
+int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace tarvimo::cli

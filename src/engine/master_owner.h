@@ -7,12 +7,23 @@
 
 namespace tarvimo::engine {
 
+// Choices of the front end that started the run.
+struct RunOptions {
+    int threads = 0;        // workers per master; 0: the settings file's count
+    std::string fixedTime;  // the text of every time column (reproducible output); empty: the clock
+};
+
 class MasterOwner {
 public:
     virtual ~MasterOwner() = default;
 
     // Appends a delivered row (serial number first) to the result grid.
     virtual void appendRow(const std::vector<std::string>& fields) = 0;
+    // The grid's row count: the title row and the empty append row included.
+    virtual int gridRowCount() const = 0;
+    // Whether a cell of the grid column (title included) equals the value, letter case
+    // ignored.
+    virtual bool columnHolds(int column, const std::string& value) const = 0;
     // The serial number of the last numbered grid row, 0 when there is none.
     virtual int lastSerialNumber() const = 0;
     // One line for the run's message list, and how many lines it holds.
@@ -22,9 +33,13 @@ public:
     virtual void setContactTask(bool on) = 0;
     // A master's part of the run is over; the owner checks all its masters.
     virtual void mastersReport() = 0;
+    // The progress estimate: the expected row count (0: unknown) and the estimate.
+    virtual int expectedRows() const { return 0; }
+    virtual void setProgressEstimate(int /*percent*/) {}
     // Run-wide values the extraction engine reads.
     virtual bool restarted() const { return false; }
     virtual int runCounter() const { return 1; }
+    virtual RunOptions runOptions() const { return {}; }
 };
 
 } // namespace tarvimo::engine

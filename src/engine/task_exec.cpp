@@ -1,5 +1,6 @@
 #include "engine/task_exec.h"
 
+#include "base/clock.h"
 #include "base/messages.h"
 #include "base/text.h"
 #include "engine/email_lookup.h"
@@ -13,7 +14,6 @@
 #include "store/task_schema.h"
 
 #include <cstdint>
-#include <ctime>
 #include <map>
 
 namespace tarvimo::engine {
@@ -375,14 +375,7 @@ std::string TtaskExec::runNumber(std::size_t rule)
 
 std::string TtaskExec::timeText() const
 {
-    if (!fixedTime_.empty())
-        return fixedTime_;
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return buf;
+    return fixedTime_.empty() ? clock::localTimeText() : fixedTime_;
 }
 
 std::string TtaskExec::fetchLinked(const std::string& address, http::HttpClient* connection)

@@ -69,6 +69,8 @@ public:
     const std::vector<std::string>& types() const { return columns_.types; }
     char delimiter() const { return settings_.delimiter; }
     int taktype() const { return taktype_; }
+    // Whether the rules end each row with the collection time.
+    bool stampsTime() const { return autoTime_; }
     // Whether the task detects the page encoding itself (`autogetCharType`).
     bool autoCharset() const { return autoCharset_; }
 

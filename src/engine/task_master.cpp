@@ -1,5 +1,6 @@
 #include "engine/task_master.h"
 
+#include "base/clock.h"
 #include "base/files.h"
 #include "base/home.h"
 #include "base/text.h"
@@ -69,12 +70,14 @@ TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::s
         catalogue_ = SiteCatalogue::shipped();
     }
     referer_ = catalogue_.baseUrl("D1");
+    shaper_ = std::make_unique<ContactShaper>(catalogue_);
     internet_ = std::make_unique<TinternetControl>();
     if (scanner_)
         scanner_->setEvents(this);
     if (owner_) {
         runState0_.restarted.store(owner_->restarted());
         runState0_.runCounter.store(owner_->runCounter());
+        options_ = owner_->runOptions();
     }
     if (!files::exists(taskFile))
         return;
@@ -86,6 +89,9 @@ TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::s
     loaded_ = true;
     runState0_.charType.store(config_.charType);
     nextSerial_ = config_.nextSerial;
+    siteCode_ = shaper_->siteCode(config_.urlbegin);
+    if (siteCode_ == kNoSite)
+        plainLayout_ = plainRowLayout(taskFile);
     if (config_.taktype == 0 && owner_)
         owner_->setContactTask(true);
     start();
@@ -214,7 +220,8 @@ void TtaskMaster::startWorkers()
             for (auto& w : workers_)
                 w->stopFlag.store(false);
         } else {
-            int n = store::settings::readTaskMasterThreadCount(settingsPath_);
+            int n = options_.threads > 0 ? options_.threads
+                                         : store::settings::readTaskMasterThreadCount(settingsPath_);
             if ((config_.directMode && config_.ruleloop) || !config_.cookie.empty())
                 n = 1;
             else if (n < 1)
@@ -460,29 +467,33 @@ void TtaskMaster::workerEnded()
 
 void TtaskMaster::rowsReady()
 {
-    if (stopRequested_.load())
-        return;
-    deliverRow(siteCode());
+    deliverRow(siteCode_);
 }
 
-int TtaskMaster::siteCode() const
+void TtaskMaster::deliverRow(int siteCode)
 {
-    // The directory-site shaping comes with the contact clean-up; until then every task
-    // is delivered as a task of no directory site.
-    return -1;
-}
-
-void TtaskMaster::deliverRow(int /*siteCode*/)
-{
-    for (const auto& row : pendingRows_) {
-        outRow_.clear();
-        outRow_.push_back(std::to_string(nextSerial_));
-        outRow_.insert(outRow_.end(), row.begin(), row.end());
-        if (owner_)
-            owner_->appendRow(outRow_);
-        ++nextSerial_;
-    }
+    // Rows are delivered one at a time; the rows of a page keep their order.
+    std::vector<Row> rows = std::move(pendingRows_);
     pendingRows_.clear();
+    for (auto& row : rows) {
+        outRow_.clear();
+        if (finished_.load() || stopRequested_.load() || !owner_)
+            return;
+        ContactShaper::Target target;
+        const int rowsBefore = owner_->gridRowCount();
+        target.serial = rowsBefore - 2 + nextSerial_;
+        target.time = options_.fixedTime.empty() ? clock::localTimeText() : options_.fixedTime;
+        target.appendTime = plainLayout_.appendTime;
+        target.delimiter = config_.ruleDelimiter;
+        target.columnHolds = [this](int column, const std::string& value) {
+            return owner_->columnHolds(column, value);
+        };
+        if (!shaper_->shape(siteCode, row, target, outRow_) || outRow_.empty())
+            continue;
+        if (const int expected = owner_->expectedRows(); expected > 0)
+            owner_->setProgressEstimate(static_cast<int>(static_cast<long long>(target.serial) * 100 / expected));
+        owner_->appendRow(outRow_);
+    }
 }
 
 void TtaskMaster::workerFinished()

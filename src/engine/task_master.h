@@ -11,8 +11,10 @@
 #pragma once
 
 #include "base/messages.h"
+#include "engine/contact_rows.h"
 #include "engine/get_url_list.h"
 #include "engine/link_scanner.h"
+#include "engine/master_owner.h"
 #include "engine/task_config.h"
 #include "engine/task_exec.h"
 #include "engine/url_list.h"
@@ -87,8 +89,16 @@ public:
     // the owner after a stop and by tests. False when 'timeoutMs' passed first.
     bool waitForThreads(int timeoutMs);
 
-    // True when loading succeeded but nothing was started (script task, no address).
+    // True when loading succeeded but nothing was started (script task, no address),
+    // or when the task could not be loaded.
     bool idle() const;
+
+    // The directory site the task collects from (kNoSite: none), and how its rows look
+    // when it is none.
+    int siteCode() const { return siteCode_; }
+    const PlainRowLayout& plainLayout() const { return plainLayout_; }
+    // The fixed time text of this run's rows (empty: the clock).
+    const std::string& fixedTime() const { return options_.fixedTime; }
 
     // The milliseconds the master waits, processing events, when its last worker has finished.
     void setFinishDelayMs(int ms) { finishDelayMs_ = ms; }
@@ -126,7 +136,6 @@ private:
     void rowsReady();
     void workerFinished();
     void deliverRow(int siteCode);
-    int siteCode() const;
     void keepNumbering();
     void closeThreads();
 
@@ -138,6 +147,10 @@ private:
     RunState runState0_;  // shared with the workers' engines (charType)
     std::unique_ptr<UserMessages> messages_;  // engine warnings -> the owner's message list
     SiteCatalogue catalogue_;
+    std::unique_ptr<ContactShaper> shaper_;
+    int siteCode_ = kNoSite;
+    PlainRowLayout plainLayout_;
+    RunOptions options_;
     std::string referer_;
     std::unique_ptr<TinternetControl> internet_;
     std::unique_ptr<LinkScanner> scanner_;

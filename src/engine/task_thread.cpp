@@ -149,6 +149,7 @@ void TtaskThread::run()
         const auto mail = store::settings::readEmailLookupSettings(master_.settingsPath_);
         exec->setEmailLookup(mail.getEmail, mail.emailFromName);
         exec->setHandOver([this](const Row& row) { handOver(row); });
+        exec->setFixedTime(master_.fixedTime());
         std::lock_guard lk(httpMutex_);
         exec_ = std::move(exec);
     } catch (const std::exception&) {

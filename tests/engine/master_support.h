@@ -22,6 +22,9 @@
 
 namespace tarvimo::test {
 
+// The time text of every row in these tests.
+inline const std::string kTime = "2026-01-01 00:00:00";
+
 class TestOwner : public engine::MasterOwner {
 public:
     void appendRow(const std::vector<std::string>& fields) override
@@ -30,6 +33,15 @@ public:
             onAppend(fields);  // may throw: the page then counts as failed
         rows.push_back(fields);
     }
+    int gridRowCount() const override { return static_cast<int>(rows.size()) + 2; }
+    bool columnHolds(int column, const std::string& value) const override
+    {
+        for (const auto& r : rows)
+            if (static_cast<std::size_t>(column) < r.size() && text::equalsNoCase(r[column], value))
+                return true;
+        return false;
+    }
+    engine::RunOptions runOptions() const override { return options; }
     int lastSerialNumber() const override
     {
         for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
@@ -59,6 +71,7 @@ public:
     std::function<void(const std::vector<std::string>&)> onAppend;
     bool contactTask = false;
     int reports = 0;
+    engine::RunOptions options{0, kTime};
 };
 
 // Runs the event loop until 'done' holds; false on time-out.

@@ -25,6 +25,7 @@ using test::listTask;
 using test::MasterTest;
 using test::spinUntil;
 using test::TaskFile;
+using test::kTime;
 
 namespace {
 
@@ -202,7 +203,7 @@ TEST_F(MasterTest, MalformedTaskValuesTakeTheirDefaults)
                    {"SuperSet", "autogetCharType", "yes"}, {"url", "URLlist", "\"unterminated"}});
     auto m = run(task.path());
     ASSERT_EQ(owner.rows.size(), 1u);
-    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "page 3"}));
+    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "page 3", kTime}));
 
     // A container with a line that does not decipher cannot be read: the master stays idle.
     store::SaveCompressedLines({"[master]", "3c5g"}, dir.file("broken.tak"));
@@ -351,7 +352,7 @@ TEST_F(MasterTest, AssociatedPagesAndFramesAreAppendedBeforeExtraction)
     test::writeFile(dir.file("l.txt"), server.url("/d/1.html") + "\r\n");
     auto m = run(task.path());
     ASSERT_EQ(owner.rows.size(), 1u);
-    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "main", "0571-1", "0571-2"}));
+    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "main", "0571-1", "0571-2", kTime}));
     EXPECT_EQ(requestsPerPath(server).count("/d/ads.html"), 0u) << "frames without the frame word are left out";
 }
 
@@ -664,7 +665,7 @@ TEST_F(MasterTest, CompanyDirectoryTasksMarkTheGridAndStopCutsTheirPause)
     auto m = run(listTask(dir, {server.url("/c/1")}, {{"master", "taktype", "0"}}, "c0.tak"));
     EXPECT_TRUE(owner.contactTask);
     ASSERT_EQ(owner.rows.size(), 1u);
-    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "acme", "sales@acme.example.cn"}))
+    EXPECT_EQ(owner.rows[0], (std::vector<std::string>{"1", "acme", "sales@acme.example.cn", kTime}))
         << "the page's e-mail address is the last item";
 
     // Each row of such a task waits half a second or more before it is handed over; a stop

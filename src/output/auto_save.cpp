@@ -1,0 +1,69 @@
+#include "output/auto_save.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "output/grid_export.h"
+#include "store/encrypt_inifile.h"
+#include "store/schema.h"
+#include "store/task_schema.h"
+
+namespace tarvimo::output {
+
+std::string autoSaveText(const run::ResultGrid& grid)
+{
+    GridRange range;
+    range.colFrom = 1;
+    range.colTo = grid.gridColumnCount() - 1;
+    range.rowFrom = 1;
+    range.rowTo = grid.dataRowCount();
+    range.withTitles = true;
+    return gridText(grid, range, "\t");
+}
+
+AutoSave::AutoSave(run::TFrameTaskData& frame, QObject* parent) : QObject(parent), frame_(frame)
+{
+    connect(&frame_, &run::TFrameTaskData::runStarted, this, &AutoSave::runStarted);
+    connect(&frame_, &run::TFrameTaskData::runEnded, this, [this] {
+        timer_.stop();
+        save();
+    });
+    connect(&timer_, &QTimer::timeout, this, [this] { save(); });
+}
+
+void AutoSave::runStarted()
+{
+    timer_.stop();
+    fileName_.clear();
+    namespace t = store::task;
+    try {
+        store::TEncryptInifile ini(frame_.taskFile());
+        if (!store::readBool(ini, t::taskAutoSave))
+            return;
+        periodMinutes_ = store::readInt(ini, t::taskAutoSavePL);
+        std::string name = store::readString(ini, t::taskAutoSaveName);
+        if (text::trimView(name).empty())
+            name = t::defaultAutoSaveName(text::utf8ToGbk(frame_.taskName()));
+        fileName_ = home::toNativePath(name + ".txt");
+    } catch (const std::exception&) {
+        return;
+    }
+    if (periodMinutes_ < 1)
+        periodMinutes_ = 10;
+    timer_.start(periodMinutes_ * 60 * 1000);
+}
+
+bool AutoSave::save()
+{
+    if (fileName_.empty())
+        return false;
+    try {
+        files::writeAtomic(fileName_, autoSaveText(frame_.grid()));
+        return true;
+    } catch (const files::FileError& e) {
+        frame_.addMessage(std::string("自动保存失败: ") + e.what());
+        return false;
+    }
+}
+
+} // namespace tarvimo::output

@@ -1,0 +1,41 @@
+// Automatic saving of a run's rows: while a task whose `taskAutoSave` is set runs, its
+// grid is written every `taskAutoSavePL` minutes, when the run ends and when it is
+// stopped, to `taskAutoSaveName` + ".txt" (TAB separated, with titles, every data row),
+// replacing the file whole, so a crash loses at most one period's rows.
+#pragma once
+
+#include "run/frame_task_data.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <string>
+
+namespace tarvimo::output {
+
+class AutoSave : public QObject {
+    Q_OBJECT
+public:
+    // Watches the frame from its next start on; the frame must outlive this object.
+    explicit AutoSave(run::TFrameTaskData& frame, QObject* parent = nullptr);
+
+    // The file of the current run; empty when the task does not save.
+    const std::string& fileName() const { return fileName_; }
+    int periodMinutes() const { return periodMinutes_; }
+    // Writes the grid now; false (with the reason on the frame's message list) on failure.
+    bool save();
+
+private:
+    void runStarted();
+
+    run::TFrameTaskData& frame_;
+    QTimer timer_;
+    std::string fileName_;
+    int periodMinutes_ = 10;
+};
+
+// The data rows of a grid as the automatic save writes them (TAB, titles, rows 1 to the
+// last data row, every column).
+std::string autoSaveText(const run::ResultGrid& grid);
+
+} // namespace tarvimo::output

@@ -1,0 +1,62 @@
+// Writing a result grid's rows out: the text target (kind 0) writes GBK lines ended by
+// CR LF, each cell preceded by the separator, with no quoting of any kind.
+//
+// Columns: column 0 takes part when includeColumnZero is set; any column c takes part
+// when colFrom <= c <= colTo and c <= 255. Rows rowFrom .. rowTo ascending, clipped to the
+// grid. With withTitles, the title line (row 0 of the taking-part columns) precedes the
+// first exported row.
+#pragma once
+
+#include "run/result_grid.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace tarvimo::output {
+
+enum TargetKind { kTextFile = 0, kWorkbook = 1, kDatabase = 3 };
+
+// The largest column index a range can name: the range is a set of byte values.
+inline constexpr int kMaxColumn = 255;
+
+struct GridRange {
+    int colTo = 0, colFrom = 1, rowTo = 0, rowFrom = 1;
+    bool includeColumnZero = true;
+    bool withTitles = false;
+    // Whether grid column c takes part.
+    bool takesPart(int c) const
+    {
+        return (c == 0 && includeColumnZero) || (c >= colFrom && c <= colTo && c <= kMaxColumn);
+    }
+};
+
+// What the writer needs of the desktop: a progress gauge and the shell's "open".
+struct ExportHooks {
+    // Called at the start of each row with (row - rowFrom, rowTo - rowFrom).
+    std::function<void(int position, int maximum)> progress;
+    // Opens the written file with its associated program; false when the shell refuses.
+    std::function<bool(const std::string& path)> openFile;
+};
+
+// A failure to write; the caller shows "数据导出异常！".
+class ExportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The bytes the text target writes for the range.
+std::string gridText(const run::ResultGrid& grid, const GridRange& range, const std::string& separator,
+                     const ExportHooks* hooks = nullptr);
+
+// The text and workbook writer. Kind 0 writes gridText to the file (a new file is written
+// whole and renamed into place; 'append' adds to an existing file). With 'openAfter' the
+// file is then opened through hooks.openFile; a refusal warns "文件名无效！请指定一个有效的文件名"
+// through 'refused' (the file stays written). Throws ExportError when the file cannot be
+// written or the kind is not written here.
+void writeGridToFile(const run::ResultGrid& grid, bool append, bool openAfter, int colTo, int colFrom, int rowTo,
+                     int rowFrom, bool includeColumnZero, bool withTitles, const std::string& fileName,
+                     const std::string& separator, int targetKind, const ExportHooks& hooks = {},
+                     const std::function<void(const std::string&)>& refused = {});
+
+} // namespace tarvimo::output

@@ -1,0 +1,432 @@
+#include "run/frame_task_data.h"
+
+#include "base/files.h"
+#include "base/home.h"
+#include "base/text.h"
+#include "engine/contact_rows.h"
+#include "store/delimited.h"
+#include "store/encrypt_inifile.h"
+#include "store/schema.h"
+#include "store/task_schema.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <chrono>
+
+namespace tarvimo::run {
+
+namespace {
+
+const char* kStarting = "正在启动任务,请稍候...";
+
+// "X.tak" -> "X" + suffix; empty when the file is no ".tak" file, so a task never
+// becomes its own sibling.
+std::string siblingOf(const std::string& taskFile, const std::string& suffix)
+{
+    if (!text::endsWithNoCase(taskFile, ".tak"))
+        return {};
+    return taskFile.substr(0, taskFile.size() - 4) + suffix;
+}
+
+// A path named in a task's list of additional tasks, as a file-system path.
+std::string additionalTaskPath(const std::string& value, const std::string& taskFile)
+{
+    if (home::isLocalPath(value))
+        return home::toNativePath(value);
+    return files::joinPath(files::dirName(taskFile), text::gbkToUtf8(value));
+}
+
+} // namespace
+
+std::string elapsedText(int seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const int h = seconds / 3600, m = seconds % 3600 / 60, s = seconds % 60;
+    std::string out;
+    if (h > 0)
+        out += std::to_string(h) + "时";
+    if (m > 0)
+        out += std::to_string(m) + "分";
+    if (s > 0)
+        out += std::to_string(s) + "秒";
+    return out;
+}
+
+TFrameTaskData::TFrameTaskData(UserMessages& messages, std::string settingsPath, QObject* parent)
+    : QObject(parent), boxes_(messages), settingsPath_(std::move(settingsPath)), grid_(this)
+{
+    timermain_.setInterval(1000);
+    timer1_.setInterval(5000);
+    timer3_.setInterval(60000);
+    timer4_.setInterval(3000);
+    connect(&timermain_, &QTimer::timeout, this, &TFrameTaskData::timermainTick);
+    connect(&timer3_, &QTimer::timeout, this, &TFrameTaskData::timer3Tick);
+    connect(&timer4_, &QTimer::timeout, this, &TFrameTaskData::timer4Tick);
+    // Timer1 does nothing when it fires: it is the running indicator.
+    timermain_.start();
+    timer1_.start();
+    timer3_.start();
+}
+
+TFrameTaskData::~TFrameTaskData()
+{
+    try {
+        if (crawler_ && crawler_->running())
+            crawler_->stop();
+    } catch (...) {
+    }
+    dropMasters();
+}
+
+void TFrameTaskData::dropMasters()
+{
+    // Every master is told to stop first, so their workers wind down together; freeing a
+    // master joins its threads.
+    for (auto& [name, m] : masters_)
+        m->controlRun(3);
+    masters_.clear();
+}
+
+std::string TFrameTaskData::taskName() const
+{
+    std::string name = files::baseName(taskFile_);
+    if (text::endsWithNoCase(name, ".tak"))
+        name.resize(name.size() - 4);
+    return name;
+}
+
+// ---- Start ------------------------------------------------------------------------------
+
+bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, const std::string& className)
+{
+    taskFile_ = taskFile;
+    className_ = className;
+    contactTask_ = false;
+    grid_.setMarkMobiles(false);
+    int taktype = 0;
+    try {
+        store::TEncryptInifile ini(taskFile_);
+        taktype = store::readInt(ini, store::task::taktype);
+    } catch (const std::exception&) {
+        // An unreadable task keeps the default; its master stays idle and says so below.
+    }
+    finished_ = false;
+    endAnnounced_ = false;
+    reportWaiting_ = false;
+    starting_ = true;
+    if (messages_.empty())
+        addMessage(kStarting);
+
+    const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
+    enterMaster(files::baseName(path), path);
+    setHeader(taktype);
+    if (createOthers) {
+        if (taskCreator_)
+            taskCreator_(taskName(), keyword_);
+    } else {
+        createMasters(taktype);
+    }
+
+    active_ = true;
+    runState_ = 0;
+    setStatusLine(kStarting);
+    timermain_.start();
+    timer1_.start();
+    starting_ = false;
+    emit runStarted();
+
+    bool running = false;
+    for (const auto& [name, m] : masters_)
+        running = running || masterRunning(*m);
+    if (!running && !createOthers && !reportWaiting_) {
+        const auto& first = *masters_.front().second;
+        addMessage(first.loaded() ? "任务没有可采集的网址" : "无法读取任务文件 " + text::gbkToUtf8(first.taskFile().empty() ? path : first.taskFile()));
+    }
+    if (reportWaiting_ || (!running && !createOthers))
+        mastersReport();
+    return true;
+}
+
+void TFrameTaskData::setHeader(int taktype)
+{
+    const auto& first = *masters_.front().second;
+    if (first.loaded() && first.siteCode() == engine::kNoSite) {
+        // A task of no directory site: its rows are its rules' fields.
+        const auto& titles = first.plainLayout().titles;
+        grid_.setTitles(titles, static_cast<int>(titles.size()));
+        return;
+    }
+    const auto g = [](const char* s) { return text::gbk(s); };
+    const auto rest = [&](int column) {
+        int used = 0;
+        for (int c = 0; c < column; ++c)
+            used += grid_.columnWidth(c);
+        const int w = gridWidth_ - used;
+        grid_.setColumnWidth(column, w > 0 ? w : 150);
+    };
+    if (taktype == 0 && text::trimView(grid_.title(0)).empty()) {
+        grid_.setTitles({g("序号"), g("公司名称"), g("联系人"), g("手机号"), g("地址"), g("邮箱"), g("采集时间")}, 7);
+        grid_.setColumnWidth(1, 250);
+        grid_.setColumnWidth(3, 100);
+        grid_.setColumnWidth(4, 350);
+        grid_.setColumnWidth(5, 150);
+        rest(6);
+    } else if (taktype == 1) {
+        grid_.setTitles({g("序号"), g("标题"), g("手机号"), g("邮件"), g("采集时间")}, 6);
+        grid_.setColumnWidth(1, 390);
+        grid_.setColumnWidth(2, 150);
+        grid_.setColumnWidth(3, 200);
+        rest(4);
+    }
+}
+
+void TFrameTaskData::createMasters(int taktype)
+{
+    const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
+    if (taktype == 0) {
+        std::vector<std::string> extra;
+        try {
+            store::TEncryptInifile ini(taskFile_);
+            extra = store::splitDelimited(store::readString(ini, store::task::AdditionalTask), ',');
+        } catch (const std::exception&) {
+        }
+        for (const auto& value : extra) {
+            if (text::trimView(value).empty())
+                continue;
+            const std::string file = additionalTaskPath(std::string(text::trimView(value)), path);
+            if (files::exists(file))
+                enterMaster(files::baseName(file), file);
+        }
+        if (const std::string dll = siblingOf(path, ".dll"); !dll.empty() && files::exists(dll))
+            enterMaster("0", dll);
+        for (int i = 1; i <= 10; ++i)
+            if (const std::string f = siblingOf(path, std::to_string(i) + ".dll"); !f.empty() && files::exists(f))
+                enterMaster(std::to_string(i), f);
+    } else if (taktype == 1) {
+        for (int i = 1; i <= 10; ++i)
+            if (const std::string f = siblingOf(path, std::to_string(i) + ".dtp"); !f.empty() && files::exists(f))
+                enterMaster(std::to_string(i), f);
+    }
+}
+
+void TFrameTaskData::enterMaster(const std::string& name, const std::string& taskFile)
+{
+    auto master = std::make_unique<engine::TtaskMaster>(taskFile, this, settingsPath_);
+    master->setFinishDelayMs(masterFinishDelayMs_);
+    masters_.emplace_back(name, std::move(master));
+}
+
+void TFrameTaskData::addMaster(const std::string& taskFile)
+{
+    enterMaster(std::to_string(masters_.size()), taskFile);
+}
+
+bool TFrameTaskData::masterRunning(const engine::TtaskMaster& m) const
+{
+    // A master that started nothing (or could not load its task) never reports an end.
+    return !m.finished() && !m.idle();
+}
+
+// ---- Control ----------------------------------------------------------------------------
+
+void TFrameTaskData::controlRun(int code)
+{
+    for (auto& [name, m] : masters_)
+        m->controlRun(code);
+    if (runState_ == 2)
+        return;
+    switch (code) {
+    case 1:
+        runState_ = 1;
+        timermain_.stop();
+        timer1_.stop();
+        break;
+    case 2:
+        timermain_.start();
+        timer1_.start();
+        runState_ = 0;
+        break;
+    case 3:
+        endRun();
+        break;
+    default:
+        break;
+    }
+}
+
+void TFrameTaskData::mastersReport()
+{
+    if (starting_) {
+        reportWaiting_ = true;  // answered once every master of the run exists
+        return;
+    }
+    bool any = false;
+    for (std::size_t i = 0; i < masters_.size(); ++i)
+        if (masterRunning(*masters_[i].second)) {
+            addMessage("over 返回" + std::to_string(i));
+            any = true;
+        }
+    addMessage(std::string(28, '-'));
+    if (!any) {
+        addMessage("over ");
+        progressEstimate_ = 100;
+        endRun();
+        emit countersChanged();
+    }
+}
+
+void TFrameTaskData::endRun()
+{
+    finished_ = true;
+    runState_ = 2;
+    active_ = false;
+    timer1_.stop();
+    if (!endAnnounced_) {
+        endAnnounced_ = true;
+        emit runEnded();
+    }
+}
+
+void TFrameTaskData::restartRun()
+{
+    timer4_.start();
+    ++runNumber_;
+    restarted_ = true;
+    runState_ = 0;
+    finished_ = false;
+    try {
+        dropMasters();
+    } catch (const std::exception&) {
+        boxes_.information("FS异常");
+    }
+    grid_.resetToTitles();
+    elapsedSeconds_ = 0;
+    progressEstimate_ = 0;
+    dataRowCount_ = 0;
+    messages_.clear();
+    addMessage(kStarting);
+    emit countersChanged();
+    try {
+        startRun(taskFile_, false, className_);
+    } catch (const std::exception&) {
+        boxes_.information("创建规则异常");
+    }
+}
+
+bool TFrameTaskData::requestClose()
+{
+    if (runState_ != 2) {
+        boxes_.warning("请先停止该任务再关闭");
+        return false;
+    }
+    if (crawler_ && crawler_->running()) {
+        boxes_.warning("正在停止任务中，请梢侯关闭");
+        crawler_->stop();
+        return false;
+    }
+    return true;
+}
+
+// ---- Timers -----------------------------------------------------------------------------
+
+void TFrameTaskData::timermainTick()
+{
+    if (!finished_)
+        ++elapsedSeconds_;
+    dataRowCount_ = grid_.dataRowCount();
+    emit countersChanged();
+}
+
+void TFrameTaskData::timer3Tick()
+{
+    if (progressEstimate_ > 100)
+        progressEstimate_ = 100;
+}
+
+void TFrameTaskData::timer4Tick()
+{
+    if (progressEstimate_ < 100 || finished_)
+        return;
+    timer4_.stop();
+    QEventLoop wait;
+    QTimer::singleShot(timer4WaitMs_, &wait, &QEventLoop::quit);
+    wait.exec();
+    finished_ = true;
+    controlRun(3);
+}
+
+// ---- MasterOwner ------------------------------------------------------------------------
+
+void TFrameTaskData::appendRow(const std::vector<std::string>& fields)
+{
+    try {
+        grid_.appendRow(fields);
+    } catch (const std::exception&) {
+        // A row the grid cannot take is lost alone; the run goes on.
+    }
+}
+
+void TFrameTaskData::addMessage(const std::string& line)
+{
+    messages_.push_back(line);
+    emit messageAdded(static_cast<int>(messages_.size()) - 1);
+}
+
+void TFrameTaskData::setStatusLine(const std::string& text)
+{
+    if (messages_.empty()) {
+        addMessage(text);
+        return;
+    }
+    messages_[0] = text;
+    emit messageAdded(0);
+}
+
+void TFrameTaskData::setContactTask(bool on)
+{
+    contactTask_ = on;
+    grid_.setMarkMobiles(on);
+}
+
+void TFrameTaskData::setProgressEstimate(int percent)
+{
+    progressEstimate_ = std::clamp(percent, 0, 65535);
+}
+
+std::string TFrameTaskData::typeText() const
+{
+    if (masters_.empty())
+        return {};
+    switch (masters_.front().second->taktype()) {
+    case 0:
+        return "[企业名录]";
+    case 1:
+        return "[手机号]";
+    default:
+        return "搜索";
+    }
+}
+
+bool TFrameTaskData::threadsRunning() const
+{
+    for (const auto& [name, m] : masters_)
+        if (m->liveWorkers() > 0)
+            return true;
+    return false;
+}
+
+bool TFrameTaskData::waitForThreads(int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (auto& [name, m] : masters_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (!m->waitForThreads(static_cast<int>(std::max<long long>(left.count(), 0))))
+            return false;
+    }
+    return true;
+}
+
+} // namespace tarvimo::run
