@@ -537,10 +537,7 @@ TEST_F(MasterTest, AutoSaveNoContinuesTheNumberingInBothFileForms)
         if (encrypted) {
             // The same lines as an enciphered container.
             const std::string plain = test::readFile(path);
-            std::vector<std::string> lines;
-            for (auto& l : text::splitLines(plain))
-                lines.push_back(text::trimView(l).empty() ? l : store::EncryptLine(l, store::storeKey()));
-            store::SaveCompressedLines(lines, path);
+            test::encryptInPlace(path);
             ASSERT_NE(test::readFile(path), plain);
         }
         auto m = run(path);

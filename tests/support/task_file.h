@@ -3,6 +3,7 @@
 
 #include "base/text.h"
 #include "store/delimited.h"
+#include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
 #include "support/temp_dir.h"
 
@@ -54,5 +55,14 @@ public:
 private:
     std::string path_;
 };
+
+// Turns a plain task file into the enciphered container holding the same lines.
+inline void encryptInPlace(const std::string& path)
+{
+    std::vector<std::string> lines;
+    for (auto& l : text::splitLines(readFile(path)))
+        lines.push_back(text::trimView(l).empty() ? l : store::EncryptLine(l, store::storeKey()));
+    store::SaveCompressedLines(lines, path);
+}
 
 } // namespace tarvimo::test

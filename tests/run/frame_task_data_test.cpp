@@ -1,0 +1,375 @@
+// The run frame: starting a task with its siblings, pause, resume, stop, restart, the
+// close rules, the end of the run, numbering across runs and the counters.
+#include "run/frame_task_data.h"
+
+#include "base/home.h"
+#include "base/messages.h"
+#include "base/text.h"
+#include "engine/master_support.h"
+#include "fixtures/local_http_server.h"
+#include "store/encrypt_inifile.h"
+#include "store/tinifile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace tarvimo;
+using fixtures::LocalHttpServer;
+using run::TFrameTaskData;
+using test::g;
+using test::Key;
+using test::listTask;
+using test::spinUntil;
+using test::TaskFile;
+
+namespace {
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home::setOverride(dir.path());
+        frame = std::make_unique<TFrameTaskData>(boxes, dir.file("DefaultSet.ini"));
+        frame->setMasterFinishDelayMs(0);
+        frame->setRunOptions({0, "T0"});
+        connect();
+    }
+    void TearDown() override
+    {
+        frame.reset();
+        home::setOverride("");
+    }
+    void connect()
+    {
+        QObject::connect(frame.get(), &TFrameTaskData::runEnded, [this] { ++ended; });
+    }
+    // Runs the task to its end.
+    void runToEnd(const std::string& task)
+    {
+        frame->startRun(task, false, "class");
+        ASSERT_TRUE(spinUntil([&] { return frame->finished(); })) << "the run did not end";
+        ASSERT_TRUE(frame->waitForThreads(20000)) << "a worker was left behind";
+    }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> v;
+        for (const auto& [name, m] : frame->masters())
+            v.push_back(name);
+        return v;
+    }
+    // Column c of every data row.
+    std::vector<std::string> column(int c) const
+    {
+        std::vector<std::string> v;
+        for (int r = 1; r < frame->grid().gridRowCount() - 1; ++r)
+            v.push_back(frame->grid().cell(r, c));
+        return v;
+    }
+    static std::vector<std::string> sorted(std::vector<std::string> v)
+    {
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    // An address-list task that starts nothing (its list is switched off).
+    std::string idleTask(const std::string& name, const std::string& taktype)
+    {
+        TaskFile t(dir, {{"标题", "<title>", "</title>", ""}},
+                   {{"master", "tasktypes", "2"}, {"master", "taktype", taktype}, {"list", "listuse", "0"}}, name);
+        return t.path();
+    }
+
+    test::TempDir dir;
+    RecordedMessages boxes;
+    std::unique_ptr<TFrameTaskData> frame;
+    int ended = 0;
+};
+
+std::string titled(const std::string& title) { return "<html><title>" + title + "</title></html>"; }
+
+void servePages(LocalHttpServer& server)
+{
+    server.on("GET", "/p/([0-9]+)", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(titled("page " + req.path.substr(3)), "text/html");
+    });
+}
+
+} // namespace
+
+TEST(ElapsedText, HoursMinutesAndSecondsLeaveOutZeroParts)
+{
+    EXPECT_EQ(run::elapsedText(3725), "1时2分5秒");
+    EXPECT_EQ(run::elapsedText(60), "1分");
+    EXPECT_EQ(run::elapsedText(3600 * 30 + 7), "30时7秒");
+    EXPECT_EQ(run::elapsedText(0), "");
+}
+
+TEST_F(FrameTest, SiblingTaskFilesGetMastersNamedByTheirPlace)
+{
+    const std::string task = idleTask("X.tak", "0");
+    idleTask("X.dll", "0");
+    idleTask("X3.dll", "0");
+    idleTask("X1.dtp", "0");  // another kind's sibling: not taken
+    test::writeFile(dir.file("extra.tak"), "");
+    store::TIniFile(task).WriteString("master", "AdditionalTask", dir.file("extra.tak") + "," + dir.file("missing.tak"));
+    EXPECT_TRUE(frame->startRun(task, false, "class"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"X.tak", "extra.tak", "0", "3"}));
+    EXPECT_EQ(frame->typeText(), "[企业名录]");
+    // The empty extra task has no address: its worker finds nothing and ends.
+    ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->progressEstimate(), 100);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(frame->messages(), (std::vector<std::string>{"正在启动任务,请稍候...", std::string(28, '-'), "over "}));
+    EXPECT_TRUE(frame->requestClose());
+}
+
+TEST_F(FrameTest, ATaskThatStartsNothingEndsAtOnceAndSaysWhy)
+{
+    frame->startRun(idleTask("idle.tak", "0"), false, "");
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->progressEstimate(), 100);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(frame->messages(),
+              (std::vector<std::string>{"正在启动任务,请稍候...", "任务没有可采集的网址", std::string(28, '-'), "over "}));
+}
+
+TEST_F(FrameTest, PhoneNumberTasksTakeTheirNumberedSiblings)
+{
+    const std::string task = idleTask("Y.tak", "1");
+    idleTask("Y1.dtp", "1");
+    idleTask("Y10.dtp", "1");
+    idleTask("Y.dll", "1");
+    // A sibling that is no task at all is read with every default: it fetches nothing.
+    test::writeFile(dir.file("Y2.dtp"), std::string("\x00\x01\x02garbage\xff\xfe", 12));
+    frame->startRun(task, false, "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"Y.tak", "1", "2", "10"}));
+    ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    EXPECT_EQ(frame->grid().dataRowCount(), 0);
+    EXPECT_EQ(frame->typeText(), "[手机号]");
+    // A task of no directory site shows its rules' captions and the time it adds.
+    EXPECT_EQ(frame->grid().gridColumnCount(), 3);
+    EXPECT_EQ(frame->grid().title(1), g("标题"));
+    EXPECT_EQ(frame->grid().title(2), g("采集时间"));
+}
+
+TEST_F(FrameTest, MissingTaskFileEndsTheRunWithAMessage)
+{
+    frame->startRun(dir.file("nothing.tak"), false, "");
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->messages().at(1), "无法读取任务文件 " + dir.file("nothing.tak"));
+    EXPECT_EQ(frame->typeText(), "[企业名录]") << "an unreadable task counts as a company-directory task";
+}
+
+TEST_F(FrameTest, DirectorySiteRowsAreShapedNumberedAndFreedOfDuplicates)
+{
+    LocalHttpServer server;
+    const auto page = [](const std::string& company) {
+        std::string p = "<f0>x</f0><f1>" + company + "</f1><f2>Zhang</f2><f3>" + g("中国杭州") +
+                        "</f3><f4>4</f4><f5>5</f5><f6>6</f6><f7>13912345678</f7> mail: info@" + company + ".example.cn";
+        return p;
+    };
+    server.setPage("/c/1", page("Acme"));
+    server.setPage("/c/2", page("ACME"));
+    server.setPage("/c/3", page("Beta"));
+    std::vector<test::Rule> rules;
+    for (int i = 0; i < 8; ++i)
+        rules.push_back({"f" + std::to_string(i), "<f" + std::to_string(i) + ">", "</f" + std::to_string(i) + ">", ""});
+    // The task's start address names the first directory site; its pages come from here.
+    const std::string site = "http://d1.demo.localhost:" + std::to_string(server.port());
+    test::writeFile(dir.file("l.txt"), site + "/c/1\r\n" + site + "/c/2\r\n" + site + "/c/3\r\n");
+    TaskFile task(dir, rules,
+                  {{"master", "tasktypes", "2"}, {"master", "taktype", "0"}, {"list", "listfile", dir.file("l.txt")},
+                   {"url", "urlbegin", site + "/c/1"}},
+                  "d1.tak");
+    frame->setRunOptions({1, "T0"});  // one worker: the duplicate always arrives second
+    runToEnd(task.path());
+    EXPECT_TRUE(frame->contactTask());
+    EXPECT_TRUE(frame->grid().markMobiles());
+    EXPECT_EQ(frame->grid().title(1), g("公司名称"));
+    EXPECT_EQ(frame->grid().gridColumnCount(), 7);
+    EXPECT_EQ(frame->grid().columnWidth(4), 350);
+    ASSERT_EQ(frame->grid().gridRowCount(), 4) << "two rows and the append row";
+    EXPECT_EQ(column(0), (std::vector<std::string>{"1", "2"}));
+    // Company, contact, mobile, address without its leading "中国", the page's e-mail, time.
+    EXPECT_EQ(frame->grid().cell(1, 1), "acme");
+    EXPECT_EQ(frame->grid().cell(1, 2), "zhang");
+    EXPECT_EQ(frame->grid().cell(1, 3), "13912345678");
+    EXPECT_EQ(frame->grid().cell(1, 4), g("杭州"));
+    EXPECT_EQ(frame->grid().cell(1, 5), "info@Acme.example.cn") << "the e-mail is found in the page as it arrived";
+    EXPECT_EQ(frame->grid().cell(1, 6), "T0");
+    EXPECT_EQ(frame->grid().cell(2, 1), "beta");
+    EXPECT_EQ(frame->messages().back(), "over ");
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(FrameTest, PauseResumeStopAndTheCloseRules)
+{
+    LocalHttpServer server;
+    const std::string task = listTask(dir, {server.url("/stall-headers")});
+    frame->startRun(task, false, "");
+    EXPECT_TRUE(frame->active());
+    EXPECT_FALSE(frame->requestClose());
+    EXPECT_EQ(boxes.entries.back().text, "请先停止该任务再关闭");
+
+    frame->controlRun(1);
+    frame->controlRun(1);
+    EXPECT_EQ(frame->runState(), 1) << "pausing twice leaves the run paused";
+    EXPECT_FALSE(frame->timermain().isActive());
+    EXPECT_FALSE(frame->timer1().isActive());
+    frame->timermainTick();
+    const int elapsed = frame->elapsedSeconds();
+    frame->controlRun(2);
+    EXPECT_EQ(frame->runState(), 0);
+    EXPECT_TRUE(frame->timermain().isActive());
+    EXPECT_TRUE(frame->timer1().isActive());
+
+    frame->controlRun(3);
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_FALSE(frame->timer1().isActive());
+    EXPECT_EQ(ended, 1);
+    frame->controlRun(2);
+    EXPECT_EQ(frame->runState(), 2) << "resume after stop changes nothing";
+    frame->timermainTick();
+    EXPECT_EQ(frame->elapsedSeconds(), elapsed) << "a finished run's clock stands still";
+    EXPECT_TRUE(frame->waitForThreads(10000)) << "stop aborts the stalled transfer";
+    EXPECT_TRUE(frame->requestClose());
+    frame->controlRun(3);
+    EXPECT_EQ(ended, 1) << "the end is announced once";
+}
+
+TEST_F(FrameTest, StoppingARunThatWaitsForAddressesEndsIt)
+{
+    LocalHttpServer server;
+    // A gather-mode task whose listing page never answers: its workers wait for links.
+    TaskFile task(dir, {{"标题", "<title>", "</title>", ""}},
+                  {{"master", "tasktypes", "0"}, {"master", "taktype", "1"}, {"url", "urlbegin", server.url("/stall-headers")},
+                   {"url", "urlgetword", "1"}, {"url", "lb_urlgetword", "/p/"}});
+    frame->startRun(task.path(), false, "");
+    ASSERT_FALSE(frame->finished());
+    frame->controlRun(1);
+    frame->controlRun(3);
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_TRUE(frame->requestClose());
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    frame.reset();  // frees the masters with nothing left running
+}
+
+TEST_F(FrameTest, FramesFreedWhileRunningLeaveNoWorkerBehind)
+{
+    LocalHttpServer server;
+    frame->startRun(listTask(dir, {server.url("/stall-headers"), server.url("/stall?bytes=10")}), false, "");
+    frame->controlRun(1);
+    frame.reset();  // joins every thread; a hang would time the test out
+    SUCCEED();
+}
+
+TEST_F(FrameTest, ARunEndsWhenItsLastMasterIsDoneAndSaysWhichAreLeft)
+{
+    LocalHttpServer server;
+    servePages(server);
+    const std::string task = listTask(dir, {server.url("/p/1")}, {{"master", "taktype", "0"}}, "Z.tak");
+    listTask(dir, {server.url("/stall-headers")}, {{"master", "taktype", "0"}}, "Z.dll");
+    frame->setRunOptions({1, "T0"});
+    frame->startRun(task, false, "");
+    ASSERT_TRUE(spinUntil([&] { return frame->masters()[0].second->finished(); }));
+    ASSERT_TRUE(spinUntil([&] { return frame->messages().size() >= 3; }));
+    EXPECT_EQ(frame->messages()[1], "over 返回1") << "the stalled sibling is still at work";
+    EXPECT_EQ(frame->messages()[2], std::string(28, '-'));
+    EXPECT_FALSE(frame->finished());
+    EXPECT_EQ(frame->grid().dataRowCount(), 1);
+    frame->controlRun(3);
+    EXPECT_TRUE(frame->waitForThreads(10000));
+}
+
+TEST_F(FrameTest, RestartRunsTheTaskAgainWithNewMasters)
+{
+    LocalHttpServer server;
+    servePages(server);
+    const std::string task = listTask(dir, {server.url("/p/1"), server.url("/p/2")});
+    runToEnd(task);
+    EXPECT_EQ(sorted(column(1)), (std::vector<std::string>{"page 1", "page 2"}));
+    const auto* first = frame->masters()[0].second.get();
+    frame->timermainTick();
+
+    frame->restartRun();
+    EXPECT_TRUE(frame->restarted());
+    EXPECT_EQ(frame->runNumber(), 2);
+    EXPECT_TRUE(frame->timer4().isActive());
+    EXPECT_EQ(frame->elapsedSeconds(), 0);
+    ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    EXPECT_NE(frame->masters()[0].second.get(), first);
+    EXPECT_EQ(sorted(column(0)), (std::vector<std::string>{"1", "2"})) << "a fresh grid numbers from the start";
+    EXPECT_EQ(sorted(column(1)), (std::vector<std::string>{"page 1", "page 2"}));
+    EXPECT_EQ(ended, 2);
+}
+
+TEST_F(FrameTest, TheRestartWatchEndsARunWhoseEstimateReachedItsEnd)
+{
+    LocalHttpServer server;
+    servePages(server);
+    const std::string task = listTask(dir, {server.url("/p/1"), server.url("/stall-headers")});
+    frame->setRunOptions({2, "T0"});
+    frame->setTimer4WaitMs(0);
+    frame->startRun(task, false, "");
+    frame->controlRun(3);
+    frame->waitForThreads(10000);
+    frame->setExpectedRows(1);
+    frame->restartRun();
+    ASSERT_TRUE(spinUntil([&] { return frame->grid().dataRowCount() == 1; }));
+    EXPECT_EQ(frame->progressEstimate(), 100);
+    EXPECT_FALSE(frame->finished());
+    frame->timer4Tick();
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_FALSE(frame->timer4().isActive());
+    EXPECT_TRUE(frame->waitForThreads(10000));
+}
+
+TEST_F(FrameTest, NumberingContinuesAcrossRunsInBothFileForms)
+{
+    LocalHttpServer server;
+    servePages(server);
+    for (bool encrypted : {false, true}) {
+        SCOPED_TRACE(encrypted);
+        const std::string task = listTask(dir, {server.url("/p/1"), server.url("/p/2")},
+                                          {{"master", "autoSaveNo", "1"}, {"master", "NOvalue", "5"}},
+                                          encrypted ? "enc.tak" : "plain.tak");
+        if (encrypted)
+            test::encryptInPlace(task);
+        frame = std::make_unique<TFrameTaskData>(boxes, dir.file("DefaultSet.ini"));
+        frame->setMasterFinishDelayMs(0);
+        connect();
+        runToEnd(task);
+        EXPECT_EQ(sorted(column(0)), (std::vector<std::string>{"5", "6"}));
+        frame->restartRun();
+        ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+        EXPECT_TRUE(frame->waitForThreads(10000));
+        EXPECT_EQ(sorted(column(0)), (std::vector<std::string>{"7", "8"}));
+        store::TEncryptInifile ini(task);
+        EXPECT_EQ(ini.ReadString("master", "NowNO", ""), "9");
+        EXPECT_EQ(encrypted, test::readFile(task).find("NowNO") == std::string::npos)
+            << "the container stays a container";
+    }
+}
+
+TEST_F(FrameTest, CountersFollowTheGrid)
+{
+    LocalHttpServer server;
+    servePages(server);
+    runToEnd(listTask(dir, {server.url("/p/1"), server.url("/p/2"), server.url("/p/3")}));
+    EXPECT_EQ(frame->dataRowCount(), 0) << "the count is taken by the clock";
+    frame->timermainTick();
+    EXPECT_EQ(frame->dataRowCount(), 3);
+    EXPECT_EQ(frame->elapsedSeconds(), 0) << "the run has ended";
+    frame->setProgressEstimate(250);
+    frame->timer3Tick();
+    EXPECT_EQ(frame->progressEstimate(), 100);
+}
