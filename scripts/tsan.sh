@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the threaded parts with ThreadSanitizer and runs their tests (the task master,
-# its fetchers and gatherer, the HTTP client). Not part of .ci/run: run it after changing
+# its fetchers and gatherer, the run frame and the headless run, the HTTP client). Not part of .ci/run: run it after changing
 # threading code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,8 +8,11 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 JOBS=${JOBS:-2}
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVIMO_SANITIZE=thread -DTARVIMO_BENCH=OFF
-cmake --build build/tsan -j "$JOBS" --target master_test http_client_test
+cmake --build build/tsan -j "$JOBS" --target master_test run_test output_test cli_test http_client_test
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 build/tsan/tests/engine/master_test
+build/tsan/tests/run/run_test
+build/tsan/tests/output/output_test
+build/tsan/tests/app/cli_test --gtest_filter='CliRun*'
 build/tsan/tests/http/http_client_test
 echo "== ThreadSanitizer found nothing"

@@ -447,10 +447,7 @@ void TtaskMaster::handOverRows(std::vector<Row> rows)
     // The worker waits until its rows are in the grid. Workers queue their hand-overs
     // rather than take turns, so the main thread appends several rows per wake-up; rows
     // still arrive one at a time, in the order the workers queued them.
-    callOnMain([&] {
-        pendingRows_ = std::move(rows);
-        rowsReady();
-    });
+    callOnMain([&] { deliverRows(std::move(rows)); });
 }
 
 void TtaskMaster::finishWorker()
@@ -464,6 +461,12 @@ void TtaskMaster::workerEnded()
 }
 
 // ---- Main thread --------------------------------------------------------------------
+
+void TtaskMaster::deliverRows(std::vector<Row> rows)
+{
+    pendingRows_ = std::move(rows);
+    rowsReady();
+}
 
 void TtaskMaster::rowsReady()
 {

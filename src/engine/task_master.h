@@ -62,6 +62,10 @@ public:
     void scanUpdatedStats(const ScanStats& stats) override;
     void scanWorking(bool working) override;
 
+    // Delivers handed-over rows to the owner's grid, one at a time, shaped for the task's
+    // site (main thread; the workers' hand-over ends here).
+    void deliverRows(std::vector<Row> rows);
+
     // Shows a downloader's status as the second message line.
     void showDownloadStatus(const std::string& text);
 
