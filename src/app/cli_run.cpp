@@ -15,6 +15,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <memory>
@@ -130,21 +131,32 @@ public:
     {
         const int rows = frame_.grid().dataRowCount();
         const int progress = std::min(frame_.progressEstimate(), 100);
-        if (!force && rows == rows_ && progress == progress_ && ++quiet_ < 10)
+        int taken = 0, total = 0;
+        for (const auto& [name, m] : frame_.masters()) {
+            taken += m->pagesTaken();
+            total += std::max(m->urlTotal(), 0);
+        }
+        if (!force && rows == rows_ && progress == progress_ && taken == taken_ && ++quiet_ < 10)
             return;
         rows_ = rows;
         progress_ = progress;
+        taken_ = taken;
         quiet_ = 0;
         const std::string elapsed = run::elapsedText(frame_.elapsedSeconds());
         err_ << "tarvimo-cli: " << rows << " rows, elapsed " << (elapsed.empty() ? "0秒" : elapsed)
-             << ", progress " << progress << "%\n";
+             << ", progress " << progress << "%";
+        // The estimate stays 0 until the run ends unless the row count is known in advance;
+        // the pages taken tell how far the run is meanwhile.
+        if (total > 0)
+            err_ << ", pages " << std::min(taken, total) << "/" << total;
+        err_ << "\n";
         err_.flush();
     }
 
 private:
     run::TFrameTaskData& frame_;
     std::ostream& err_;
-    int rows_ = -1, progress_ = -1, quiet_ = 0;
+    int rows_ = -1, progress_ = -1, taken_ = -1, quiet_ = 0;
     std::string status_;
 };
 
@@ -175,6 +187,8 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     StderrMessages boxes;
     run::TFrameTaskData frame(boxes);
     frame.setRunOptions({o.threads, o.time});
+    // A master pauses after its last worker so a window can settle; there is none here.
+    frame.setMasterFinishDelayMs(0);
     output::AutoSave autoSave(frame);
     ProgressPrinter printer(frame, err);
     QObject::connect(&frame, &run::TFrameTaskData::messageAdded, [&](int line) { printer.message(line); });

@@ -4,6 +4,7 @@
 #include "base/text.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 namespace tarvimo::home {
@@ -35,7 +36,20 @@ void setOverride(const std::string& dir)
     overrideDir() = dir;
 }
 
-std::string folder()
+namespace {
+
+// The folder as an absolute path: paths built from it are stored in files (relative ones
+// would later be read against the home folder a second time).
+std::string absolute(const std::string& dir)
+{
+    if (dir.empty() || dir.front() == '/')
+        return dir;
+    std::error_code ec;
+    auto p = std::filesystem::absolute(dir, ec);
+    return ec ? dir : p.lexically_normal().string();
+}
+
+std::string chosenFolder()
 {
     {
         std::lock_guard<std::mutex> lock(overrideMutex());
@@ -49,6 +63,13 @@ std::string folder()
     if (auto v = env("HOME"); !v.empty())
         return files::joinPath(v, ".local/share/tarvimo");
     return ".tarvimo";
+}
+
+} // namespace
+
+std::string folder()
+{
+    return absolute(chosenFolder());
 }
 
 std::string ensureFolder()

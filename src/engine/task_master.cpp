@@ -606,6 +606,12 @@ std::size_t TtaskMaster::workerCount() const
     return workers_.size();
 }
 
+int TtaskMaster::pagesTaken() const
+{
+    std::lock_guard lk(listMutex_);
+    return urlCursor_;
+}
+
 int TtaskMaster::liveWorkers() const { return liveWorkers_.load(); }
 
 bool TtaskMaster::idle() const

@@ -80,6 +80,8 @@ public:
     int taktype() const { return config_.taktype; }
     int nextSerial() const { return nextSerial_; }
     int urlTotal() const { return urlTotal_.load(); }
+    // Addresses the workers have taken from the work list so far.
+    int pagesTaken() const;
     const std::string& taskFile() const { return taskFile_; }
     const std::string& taskName() const { return taskName_; }
     // Snapshots, taken under the list lock.

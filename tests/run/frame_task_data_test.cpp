@@ -373,3 +373,23 @@ TEST_F(FrameTest, CountersFollowTheGrid)
     frame->timer3Tick();
     EXPECT_EQ(frame->progressEstimate(), 100);
 }
+
+TEST_F(FrameTest, TasksMadeByTheTaskCreatorArriveAsNumberedMasters)
+{
+    LocalHttpServer server;
+    servePages(server);
+    std::vector<std::string> asked;
+    frame->setTaskCreator([&](const std::string& name, const std::string& keyword) {
+        asked = {name, keyword};
+    });
+    frame->setKeyword("pumps");
+    frame->startRun(idleTask("W.tak", "1"), true, "");
+    EXPECT_EQ(asked, (std::vector<std::string>{"W", "pumps"}));
+    EXPECT_FALSE(frame->finished()) << "the run waits for the tasks being made";
+    frame->addMaster(listTask(dir, {server.url("/p/1")}, {}, "made1.tak"));
+    frame->addMaster(listTask(dir, {server.url("/p/2")}, {}, "made2.tak"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"W.tak", "1", "2"}));
+    ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    EXPECT_EQ(frame->grid().dataRowCount(), 2);
+}

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <set>
 
 using namespace tarvimo;
@@ -80,5 +82,11 @@ TEST(LocalPaths, WindowsFormsMapOntoTheFileSystem)
     EXPECT_EQ(home::toNativePath("file:///tmp/a.txt"), "/tmp/a.txt");
     EXPECT_EQ(home::toNativePath("lists\\a.txt"), "/data/home/lists/a.txt");
     EXPECT_EQ(home::toNativePath(text::utf8ToGbk("/tmp/名单.txt")), "/tmp/名单.txt");
+    // A relative home (--home data) is taken from the working folder once, so paths built
+    // from it and stored in files do not name the home twice.
+    home::setOverride("data");
+    EXPECT_EQ(home::folder(), std::filesystem::current_path().string() + "/data");
+    EXPECT_EQ(home::toNativePath(home::folder() + "/AutoSaveData/t.txt"),
+              std::filesystem::current_path().string() + "/data/AutoSaveData/t.txt");
     home::setOverride("");
 }
