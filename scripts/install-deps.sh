@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl zlib1g-dev libpcre2-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  tinyproxy python3 nginx-light curl python3-scrapy
+  tinyproxy python3 nginx-light curl python3-scrapy time
 )
 
 missing=()
