@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
 #include <thread>
 
 using namespace tarvimo;
@@ -113,4 +114,59 @@ TEST_F(CliRun, CtrlCStopsTheRunAndKeepsWhatWasCollected)
     EXPECT_EQ(cli.wait(), 0);
     EXPECT_EQ(test::readFile(dir.file("rows.txt")), "\t" + g("序号\t公司\t采集时间") + "\r\n\t1\t" + g("公司") + "1\tT\r\n");
     EXPECT_NE(test::readFile(log).find("stopping"), std::string::npos);
+}
+
+TEST(ExampleRun, TheBundledTaskCollectsTheBundledDirectory)
+{
+    test::TempDir home;
+    const std::string portFile = home.file("site.log");
+    fixtures::ChildProcess site({TARVIMO_DEMO_SITE, "--port", "0"}, portFile);
+    std::string port;
+    ASSERT_TRUE(test::spinUntil([&] {
+        std::string text;
+        if (!files::tryReadAll(portFile, text) || text.find('\n') == std::string::npos)
+            return false;
+        port = text.substr(0, text.find('\n'));
+        return true;
+    }, 10000)) << "the demo site printed no port";
+
+    // The example task with the site's port in its addresses, as the main job prepares it.
+    files::makeDirs(home.file("Task"));
+    const std::string task = home.file("Task/demo-directory.tak");
+    test::writeFile(task, test::readFile(std::string(TARVIMO_SOURCE_DIR) + "/examples/tasks/demo-directory.tak"));
+    const std::string base = "http://demo.localhost:" + port;
+    ASSERT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlbegin", base + "/list?page=1"}).status, 0);
+    ASSERT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlkeyword", base + "/list?page="}).status, 0);
+
+    // One worker per company page keeps the per-row pause of a company-directory task short.
+    const auto r = runCommandLine(home.path(), "run", {task, "--utf8", "--threads", "20", "--time", "T"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    for (auto& l : text::splitLines(r.out))
+        lines.push_back(l);
+    ASSERT_EQ(lines.size(), 25u) << r.out;
+    EXPECT_EQ(lines[0], "\t序号\t公司名称\t联系人\t手机\t地址\tURL\t采集时间\t邮箱");
+    // Rows arrive in the workers' order; each company once, whatever its serial number.
+    std::map<std::string, std::string> byPage;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        const std::size_t serialEnd = l.find('\t', 1);
+        byPage[l.substr(l.find(base))] = l.substr(serialEnd);
+    }
+    ASSERT_EQ(byPage.size(), 24u);
+    const auto row = [&](int k) {
+        const std::string url = base + "/company/" + std::to_string(k) + ".html";
+        for (const auto& [key, value] : byPage)
+            if (key.starts_with(url + "\t"))
+                return value;
+        return std::string("missing");
+    };
+    EXPECT_EQ(row(1), "\t杭州青禾纺织有限公司\t陈建国\t13957100101\t浙江省杭州市西湖区文三路88号\t" + base +
+                          "/company/1.html\tT\tchen@qinghe-textile.example");
+    EXPECT_EQ(row(7), "\t深圳鸿博照明科技有限公司\t周静\t13510700707\t广东省深圳市宝安区福永街道凤凰路9号\t" + base +
+                          "/company/7.html\tT\t ")
+        << "a page without e-mail keeps its cell with a blank";
+    EXPECT_EQ(row(10), "\t厦门海翔进出口贸易有限公司\t孙伟\t15980201010\t福建省厦门市湖里区火炬路10号\t" + base +
+                           "/company/10.html\tT\tsunwei@haixiang-trade.example,export@haixiang-trade.example");
+    site.terminate();
 }
