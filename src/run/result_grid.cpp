@@ -200,6 +200,16 @@ bool ResultGrid::invalidMobile(int row, int column) const
     return patterns_.mobiles(value).empty();
 }
 
+std::string ResultGrid::linkAt(int row, int column) const
+{
+    if (row < 1 || column < 1)
+        return {};
+    const std::string& c = cell(row, column);
+    if (text::findNoCase(c, "http://") == std::string::npos && text::findNoCase(c, "https://") == std::string::npos)
+        return {};
+    return text::trim(c);
+}
+
 void ResultGrid::setCurrentCell(int row, int column)
 {
     currentRow_ = row;

@@ -79,6 +79,10 @@ public:
     bool markMobiles() const { return markMobiles_; }
     bool invalidMobile(int row, int column) const;
 
+    // The address a double click on a data cell opens: the trimmed text of a cell (row and
+    // column both above 0) that holds "http://" or "https://"; empty otherwise.
+    std::string linkAt(int row, int column) const;
+
     // The current cell (the popup menu's column export acts on its column).
     void setCurrentCell(int row, int column);
     int currentRow() const { return currentRow_; }

@@ -49,6 +49,13 @@ TEST(ResultGrid, AppendFillsTheLastRowAndKeepsAnEmptyOneBelow)
     EXPECT_EQ(grid.cell(1, 2), g("上海")) << "edits are stored as GBK";
     EXPECT_EQ(grid.data(grid.index(0, 2), ResultGrid::RawTextRole).toByteArray(), QByteArray(g("上海").c_str()));
 
+    // A double click opens the addresses of data cells only.
+    grid.setCell(1, 1, "  https://d1.demo.localhost/c/1.html \r\n");
+    EXPECT_EQ(grid.linkAt(1, 1), "https://d1.demo.localhost/c/1.html");
+    EXPECT_EQ(grid.linkAt(1, 2), "");
+    grid.setCell(1, 0, "http://x");
+    EXPECT_EQ(grid.linkAt(1, 0), "") << "not in the serial-number column";
+
     grid.resetToTitles();
     EXPECT_EQ(grid.gridRowCount(), 2);
     EXPECT_EQ(grid.title(2), "c");
