@@ -127,6 +127,26 @@ TEST_F(Shaping, DuplicatesAreFoundInTheNamedColumnWithoutRegardToCase)
     EXPECT_NE(shape(13, z), std::vector<std::string>{"dropped"});
 }
 
+TEST_F(Shaping, EveryCodeTestsItsOwnItemAgainstItsOwnColumn)
+{
+    // code -> (item tested, grid column)
+    const std::map<int, std::pair<int, int>> tests = {
+        {0, {1, 1}}, {1, {0, 1}}, {2, {1, 1}}, {3, {0, 1}},  {4, {1, 1}},  {5, {0, 1}},  {6, {1, 1}},
+        {7, {1, 1}}, {8, {0, 1}}, {9, {1, 1}}, {10, {1, 1}}, {11, {1, 1}}, {12, {1, 2}}, {13, {1, 1}},
+    };
+    for (const auto& [code, test] : tests) {
+        const auto [item, column] = test;
+        grid.cells.clear();
+        grid.cells[column] = {"I" + std::to_string(item)};
+        EXPECT_EQ(shape(code, items(9)), std::vector<std::string>{"dropped"}) << "code " << code;
+        // The same value in another column, or another item's value, lets the row through.
+        grid.cells.clear();
+        grid.cells[column == 1 ? 2 : 1] = {"I" + std::to_string(item)};
+        grid.cells[column] = {"I" + std::to_string(item == 0 ? 1 : 0)};
+        EXPECT_NE(shape(code, items(9)), std::vector<std::string>{"dropped"}) << "code " << code;
+    }
+}
+
 TEST_F(Shaping, RemovalsTakeTheFirstOccurrenceOnly)
 {
     Row r = items(9);
