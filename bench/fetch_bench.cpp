@@ -47,6 +47,9 @@ public:
         if (fields.size() > 1)
             titles.insert(fields[1]);
     }
+    int gridRowCount() const override { return static_cast<int>(rows) + 2; }
+    // Only directory-site rows are tested for duplicates; these pages name no such site.
+    bool columnHolds(int, const std::string&) const override { return false; }
     int lastSerialNumber() const override { return static_cast<int>(rows); }
     void addMessage(const std::string& line) override { messages.push_back(line); }
     int messageCount() const override { return static_cast<int>(messages.size()); }
