@@ -29,9 +29,9 @@ die() { echo "crawl_bench.sh: $*" >&2; exit 1; }
     die "PAGES, THREADS and ROUNDS must be positive whole numbers"
 
 [ -x "$cli" ] || die "$cli not built (cmake --build $build --target tarvimo-cli)"
-nginx_bin=$(command -v nginx || true)
-[ -n "$nginx_bin" ] || nginx_bin=/usr/sbin/nginx
-[ -x "$nginx_bin" ] || die "nginx not found (bash scripts/install-deps.sh)"
+# shellcheck source=nginx_site.sh
+source "$root/bench/nginx_site.sh"
+find_nginx
 command -v curl >/dev/null || die "curl not found (bash scripts/install-deps.sh)"
 command -v python3 >/dev/null || die "python3 not found (bash scripts/install-deps.sh)"
 [ -x /usr/bin/time ] || die "/usr/bin/time not found (bash scripts/install-deps.sh)"
@@ -43,83 +43,24 @@ done
 [ -n "$scrapy_py" ] || die "Scrapy not found (bash scripts/install-deps.sh)"
 
 work=$(mktemp -d /tmp/tarvimo-crawl-bench-XXXXXX)
-nginx_pid="" pass_pgid=""
+pass_pgid=""
 cleanup() {
     # A collector still running (the script was interrupted) goes with its process group.
     if [ -n "$pass_pgid" ]; then kill -TERM -- "-$pass_pgid" 2>/dev/null || true; fi
-    if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
-        kill -TERM "$nginx_pid" 2>/dev/null || true   # TERM: fast shutdown of master and workers
-        wait "$nginx_pid" 2>/dev/null || true
-    fi
+    stop_nginx
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Run as root, nginx's workers drop to an unprivileged user, which must read the pages.
-[ "$(id -u)" -ne 0 ] || chmod 755 "$work"
 
 # ---- pages --------------------------------------------------------------------------
 python3 "$helpers/bench_data.py" site "$work/www" "$pages"
 page_bytes=$(du -sb "$work/www/c" | awk -v n="$pages" '{ printf "%.0f", $1 / n }')
 
 # ---- nginx --------------------------------------------------------------------------
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-start_nginx() {
-    local port=$1
-    mkdir -p "$work/nginx"
-    cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-# One worker: on a two-core machine a second one only competes with the clients measured.
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 1024; }
-http {
-    access_log off;
-    client_body_temp_path $work/nginx/client_body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    types { text/html html; }
-    default_type text/html;
-    sendfile on;
-    tcp_nopush on;
-    # Both clients keep their connections for the whole run.
-    keepalive_requests 1000000;
-    keepalive_timeout 120s;
-    server {
-        listen 127.0.0.1:$port;
-        root $work/www;
-    }
-}
-EOF
-    "$nginx_bin" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
-    nginx_pid=$!
-    local i
-    for i in $(seq 50); do
-        if curl -s -o /dev/null -f "http://127.0.0.1:$port/c/0.html"; then return 0; fi
-        kill -0 "$nginx_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -TERM "$nginx_pid" 2>/dev/null || true
-    wait "$nginx_pid" 2>/dev/null || true
-    nginx_pid=""
-    return 1
-}
-
-# The port is free when probed but may be taken before nginx binds it: try a few.
-port=""
-for attempt in 1 2 3 4 5; do
-    candidate=$(free_port)
-    if start_nginx "$candidate"; then port=$candidate; break; fi
-done
-[ -n "$port" ] || { cat "$work/nginx/error.log" >&2 || true; die "nginx did not start"; }
+serve_pages "$work/www" /c/0.html
 
 python3 "$helpers/bench_data.py" list "$work/list.txt" "http://127.0.0.1:$port" "$pages"
 

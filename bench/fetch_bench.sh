@@ -20,27 +20,21 @@ bench_bin=$build/bench/fetch_bench
 die() { echo "fetch_bench.sh: $*" >&2; exit 1; }
 
 [ -x "$bench_bin" ] || die "$bench_bin not built (cmake --build $build --target fetch_bench)"
-nginx_bin=$(command -v nginx || true)
-[ -n "$nginx_bin" ] || nginx_bin=/usr/sbin/nginx
-[ -x "$nginx_bin" ] || die "nginx not found (bash scripts/install-deps.sh)"
+# shellcheck source=nginx_site.sh
+source "$root/bench/nginx_site.sh"
+find_nginx
 command -v curl >/dev/null || die "curl not found (bash scripts/install-deps.sh)"
 command -v python3 >/dev/null || die "python3 not found (bash scripts/install-deps.sh)"
 
 work=$(mktemp -d /tmp/tarvimo-fetch-bench-XXXXXX)
-nginx_pid=""
 cleanup() {
-    if [ -n "$nginx_pid" ] && kill -0 "$nginx_pid" 2>/dev/null; then
-        kill -TERM "$nginx_pid" 2>/dev/null || true   # TERM: fast shutdown of master and workers
-        wait "$nginx_pid" 2>/dev/null || true
-    fi
+    stop_nginx
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Run as root, nginx's workers drop to an unprivileged user, which must read the pages.
-[ "$(id -u)" -ne 0 ] || chmod 755 "$work"
 
 # ---- pages and address list ---------------------------------------------------------
 python3 - "$work/www" "$pages" <<'EOF'
@@ -64,61 +58,7 @@ EOF
 page_bytes=$(stat -c %s "$work/www/0/0.html")
 
 # ---- nginx --------------------------------------------------------------------------
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-start_nginx() {
-    local port=$1
-    mkdir -p "$work/nginx"
-    cat >"$work/nginx/nginx.conf" <<EOF
-daemon off;
-# One worker: on a two-core machine a second one only competes with the client measured.
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 1024; }
-http {
-    access_log off;
-    client_body_temp_path $work/nginx/client_body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    types { text/html html; }
-    default_type text/html;
-    sendfile on;
-    tcp_nopush on;
-    # Both clients keep their connections for the whole run.
-    keepalive_requests 1000000;
-    keepalive_timeout 120s;
-    server {
-        listen 127.0.0.1:$port;
-        root $work/www;
-    }
-}
-EOF
-    "$nginx_bin" -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" &
-    nginx_pid=$!
-    local i
-    for i in $(seq 50); do
-        if curl -s -o /dev/null -f "http://127.0.0.1:$port/0/0.html"; then return 0; fi
-        kill -0 "$nginx_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -TERM "$nginx_pid" 2>/dev/null || true
-    wait "$nginx_pid" 2>/dev/null || true
-    nginx_pid=""
-    return 1
-}
-
-# The port is free when probed but may be taken before nginx binds it: try a few.
-port=""
-for attempt in 1 2 3 4 5; do
-    candidate=$(free_port)
-    if start_nginx "$candidate"; then port=$candidate; break; fi
-done
-[ -n "$port" ] || { cat "$work/nginx/error.log" >&2 || true; die "nginx did not start"; }
+serve_pages "$work/www" /0/0.html
 
 # The address list (CR LF, as the program's own files) and the same addresses for curl.
 awk -v n="$pages" -v base="http://127.0.0.1:$port" -v list="$work/list.txt" -v cfg="$work/curl.cfg" 'BEGIN {
