@@ -2,6 +2,8 @@
 
 #include "base/text.h"
 
+#include <algorithm>
+
 namespace tarvimo::engine {
 
 namespace {
@@ -76,13 +78,15 @@ bool ContactShaper::shape(int code, Row& items, const Target& target, std::vecto
     out.clear();
     for (auto& item : items)
         cutItem(item);
-    // A row of nothing but blanks and rule separators is no row.
-    std::string joined;
-    for (const auto& item : items)
+    // A row of nothing but blanks, control bytes and rule separators is no row: the
+    // joined items without separators would trim to nothing.
+    const auto meaningful = [&](const std::string& item) {
         for (char c : item)
-            if (c != target.delimiter)
-                joined += c;
-    if (text::trimView(joined).empty())
+            if (static_cast<unsigned char>(c) > 0x20 && c != target.delimiter)
+                return true;
+        return false;
+    };
+    if (std::none_of(items.begin(), items.end(), meaningful))
         return false;
 
     if (code < 0 || static_cast<std::size_t>(code) >= rules_.size()) {

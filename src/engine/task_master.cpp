@@ -475,22 +475,22 @@ void TtaskMaster::rowsReady()
 
 void TtaskMaster::deliverRow(int siteCode)
 {
+    std::vector<Row> rows;
+    rows.swap(pendingRows_);
+    if (!owner_)
+        return;
+    // What every row of this hand-over is shaped against; only the serial number changes.
+    ContactShaper::Target target;
+    target.time = options_.fixedTime.empty() ? clock::localTimeText() : options_.fixedTime;
+    target.appendTime = plainLayout_.appendTime;
+    target.delimiter = config_.ruleDelimiter;
+    target.columnHolds = [this](int column, const std::string& value) { return owner_->columnHolds(column, value); };
     // Rows are delivered one at a time; the rows of a page keep their order.
-    std::vector<Row> rows = std::move(pendingRows_);
-    pendingRows_.clear();
     for (auto& row : rows) {
         outRow_.clear();
-        if (finished_.load() || stopRequested_.load() || !owner_)
+        if (finished_.load() || stopRequested_.load())
             return;
-        ContactShaper::Target target;
-        const int rowsBefore = owner_->gridRowCount();
-        target.serial = rowsBefore - 2 + nextSerial_;
-        target.time = options_.fixedTime.empty() ? clock::localTimeText() : options_.fixedTime;
-        target.appendTime = plainLayout_.appendTime;
-        target.delimiter = config_.ruleDelimiter;
-        target.columnHolds = [this](int column, const std::string& value) {
-            return owner_->columnHolds(column, value);
-        };
+        target.serial = owner_->gridRowCount() - 2 + nextSerial_;
         if (!shaper_->shape(siteCode, row, target, outRow_) || outRow_.empty())
             continue;
         if (const int expected = owner_->expectedRows(); expected > 0)

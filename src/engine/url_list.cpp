@@ -93,12 +93,17 @@ bool UrlList::contains(std::string_view url) const
     return slots_[findSlot(url, slotHash(url))].item != 0;
 }
 
-void UrlList::append(std::string url)
+void UrlList::makeRoomForOne()
 {
     if (items_.size() >= std::numeric_limits<unsigned>::max() - 1)
         throw std::length_error("address list full");
     if ((items_.size() + 1) * 2 > slots_.size())
         rehash((items_.size() + 1) * 4);
+}
+
+void UrlList::append(std::string url)
+{
+    makeRoomForOne();
     const unsigned hash = slotHash(url);
     items_.push_back(std::move(url));
     insertIndex(items_.size() - 1, hash);
@@ -106,10 +111,7 @@ void UrlList::append(std::string url)
 
 bool UrlList::add(std::string url)
 {
-    if (items_.size() >= std::numeric_limits<unsigned>::max() - 1)
-        throw std::length_error("address list full");
-    if ((items_.size() + 1) * 2 > slots_.size())
-        rehash((items_.size() + 1) * 4);
+    makeRoomForOne();
     // One probe decides and, when the address is new, is where it goes.
     const unsigned hash = slotHash(url);
     const std::size_t s = findSlot(url, hash);

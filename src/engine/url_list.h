@@ -34,6 +34,8 @@ public:
     void clear();
 
 private:
+    // Grows the index so one more address fits; throws when the list is full.
+    void makeRoomForOne();
     // Each slot holds an item index + 1 (0: empty) and the item's hash, so a probe passes
     // other addresses without comparing texts and growing never hashes an address again.
     struct Slot {

@@ -107,11 +107,13 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     contactTask_ = false;
     grid_.setMarkMobiles(false);
     int taktype = 0;
+    std::vector<std::string> additional;
     try {
         store::TEncryptInifile ini(taskFile_);
         taktype = store::readInt(ini, store::task::taktype);
+        additional = store::splitDelimited(store::readString(ini, store::task::AdditionalTask), ',');
     } catch (const std::exception&) {
-        // An unreadable task keeps the default; its master stays idle and says so below.
+        // An unreadable task keeps the defaults; its master stays idle and says so below.
     }
     finished_ = false;
     endAnnounced_ = false;
@@ -127,7 +129,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
         if (taskCreator_)
             taskCreator_(taskName(), keyword_);
     } else {
-        createMasters(taktype);
+        createMasters(taktype, path, additional);
     }
 
     active_ = true;
@@ -143,7 +145,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
         running = running || masterRunning(*m);
     if (!running && !createOthers && !reportWaiting_) {
         const auto& first = *masters_.front().second;
-        addMessage(first.loaded() ? "任务没有可采集的网址" : "无法读取任务文件 " + text::gbkToUtf8(first.taskFile().empty() ? path : first.taskFile()));
+        addMessage(first.loaded() ? "任务没有可采集的网址" : "无法读取任务文件 " + text::gbkToUtf8(path));
     }
     if (reportWaiting_ || (!running && !createOthers))
         mastersReport();
@@ -183,17 +185,10 @@ void TFrameTaskData::setHeader(int taktype)
     }
 }
 
-void TFrameTaskData::createMasters(int taktype)
+void TFrameTaskData::createMasters(int taktype, const std::string& path, const std::vector<std::string>& additional)
 {
-    const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
     if (taktype == 0) {
-        std::vector<std::string> extra;
-        try {
-            store::TEncryptInifile ini(taskFile_);
-            extra = store::splitDelimited(store::readString(ini, store::task::AdditionalTask), ',');
-        } catch (const std::exception&) {
-        }
-        for (const auto& value : extra) {
+        for (const auto& value : additional) {
             if (text::trimView(value).empty())
                 continue;
             const std::string file = additionalTaskPath(std::string(text::trimView(value)), path);
@@ -408,14 +403,6 @@ std::string TFrameTaskData::typeText() const
     default:
         return "搜索";
     }
-}
-
-bool TFrameTaskData::threadsRunning() const
-{
-    for (const auto& [name, m] : masters_)
-        if (m->liveWorkers() > 0)
-            return true;
-    return false;
 }
 
 bool TFrameTaskData::waitForThreads(int timeoutMs)

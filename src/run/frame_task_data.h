@@ -91,8 +91,6 @@ public:
     const std::vector<std::string>& messages() const { return messages_; }
     // The main list's "类型" text: from the first master's taktype.
     std::string typeText() const;
-    // True while any master still has a thread running.
-    bool threadsRunning() const;
     // Waits, processing events, until no master has a thread running; false on time-out.
     bool waitForThreads(int timeoutMs);
 
@@ -132,7 +130,8 @@ signals:
 private:
     void setStatusLine(const std::string& text);
     void setHeader(int taktype);
-    void createMasters(int taktype);
+    // The sibling masters: the additional tasks, ".dll" and numbered ".dll"/".dtp" files.
+    void createMasters(int taktype, const std::string& path, const std::vector<std::string>& additional);
     void enterMaster(const std::string& name, const std::string& taskFile);
     bool masterRunning(const engine::TtaskMaster& m) const;
     void endRun();
