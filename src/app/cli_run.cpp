@@ -226,7 +226,7 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tarvimo-cli: rows saved automatically to " << autoSave.fileName() << "\n";
 
     const auto& grid = frame.grid();
-    std::string bytes = output::autoSaveText(grid);
+    std::string bytes = output::collectedRowsText(grid);
     if (o.utf8)
         bytes = text::gbkToUtf8(bytes);
     if (o.out.empty()) {

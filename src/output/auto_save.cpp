@@ -10,7 +10,7 @@
 
 namespace tarvimo::output {
 
-std::string autoSaveText(const run::ResultGrid& grid)
+std::string collectedRowsText(const run::ResultGrid& grid)
 {
     GridRange range;
     range.colFrom = 1;
@@ -58,7 +58,7 @@ bool AutoSave::save()
     if (fileName_.empty())
         return false;
     try {
-        files::writeAtomic(fileName_, autoSaveText(frame_.grid()));
+        files::writeAtomic(fileName_, collectedRowsText(frame_.grid()));
         return true;
     } catch (const files::FileError& e) {
         frame_.addMessage(std::string("自动保存失败: ") + e.what());

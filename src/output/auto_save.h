@@ -34,8 +34,8 @@ private:
     int periodMinutes_ = 10;
 };
 
-// The data rows of a grid as the automatic save writes them (TAB, titles, rows 1 to the
-// last data row, every column).
-std::string autoSaveText(const run::ResultGrid& grid);
+// A grid's collected rows as the automatic save and the headless run write them: TAB
+// separated, the title line, then rows 1 to the last data row, every column.
+std::string collectedRowsText(const run::ResultGrid& grid);
 
 } // namespace tarvimo::output
