@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIMO_TESTS=OFF -DTARVIMO_BENCH=OFF
+cmake --preset release
 cmake --build build/release -j "${JOBS:-2}" --target tarvimo-cli tarvimo-demo-site
 
 cli=build/release/src/app/tarvimo-cli

@@ -13,8 +13,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 echo "== build (ASan + UBSan, -Werror)"
 # The benchmarks are built too (never run here), so an interface change cannot leave one
 # that no longer compiles.
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DTARVIMO_SANITIZE=address,undefined -DTARVIMO_WERROR=ON -DTARVIMO_BENCH=ON
+cmake --preset asan
 cmake --build build/asan -j "$JOBS"
 
 echo "== tests"
@@ -23,8 +22,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir build/asan --output-on-failure -j "$JOBS"
 
 echo "== fuzz (${FUZZ_SECONDS}s per target)"
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTARVIMO_FUZZ=ON -DTARVIMO_WERROR=ON
+cmake --preset fuzz
 cmake --build build/fuzz -j "$JOBS"
 for target in build/fuzz/fuzz/fuzz_*; do
   name=$(basename "$target")

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 JOBS=${JOBS:-2}
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVIMO_SANITIZE=thread -DTARVIMO_BENCH=OFF
+cmake --preset tsan
 cmake --build build/tsan -j "$JOBS" --target master_test run_test output_test cli_test http_client_test
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 build/tsan/tests/engine/master_test

@@ -5,7 +5,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "engine/page_text.h"
 #include "engine/task_exec.h"
 
@@ -95,10 +95,10 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         exec.setFixedTime(text::utf8ToGbk(timeText));
 
     // Linked pages and lookups are fetched only for a page with a known address.
-    std::unique_ptr<http::HttpClient> connection;
+    std::unique_ptr<net::HttpClient> connection;
     if (!url.empty()) {
-        connection = std::make_unique<http::HttpClient>();
-        connection->setUserAgent(http::kUserAgent);
+        connection = std::make_unique<net::HttpClient>();
+        connection->setUserAgent(net::kUserAgent);
     }
     page = engine::convertPage(std::move(page), exec.autoCharset(), state.charType);
     const char d = exec.delimiter();

@@ -7,7 +7,7 @@
 #include "base/text.h"
 #include "engine/address_list.h"
 #include "engine/get_url_list.h"
-#include "engine/internet_control.h"
+#include "net/internet_control.h"
 #include "engine/task_config.h"
 #include "engine/url_list.h"
 #include "store/settings.h"
@@ -82,7 +82,7 @@ int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kFileError;
     }
     const auto fetch = store::settings::readFetcherSettings(store::settings::defaultPath());
-    engine::TinternetControl internet(fetch.timeoutMs);
+    net::TinternetControl internet(fetch.timeoutMs);
     engine::UrlListResult r = engine::taskAddresses(config, internet);
     if (!r.ok) {
         err << "tarvimo-cli: " << text::gbkToUtf8(r.error) << "; a run would fetch nothing\n";

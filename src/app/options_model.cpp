@@ -2,7 +2,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "store/settings.h"
 
 #include <algorithm>
@@ -172,13 +172,13 @@ void ToptionsForm::cancel() { closed_ = true; }
 
 bool ToptionsForm::testConnection()
 {
-    http::HttpClient client;
+    net::HttpClient client;
     // The test waits as long as a fetch would with the time-out in the dialog.
     const long timeoutMs = static_cast<long>(fetching.timeout) * 1000L;
     client.setConnectTimeoutMs(timeoutMs);
     client.setReadTimeoutMs(timeoutMs);
     if (proxy.useProxy) {
-        http::ProxySettings p;
+        net::ProxySettings p;
         p.host = toStore(proxy.server);
         if (!text::parseInt32(proxy.port, p.port, true))
             p.port = keys::proxyPort.defInt();

@@ -3,7 +3,7 @@
 #include "base/files.h"
 #include "base/home.h"
 #include "base/text.h"
-#include "engine/internet_control.h"
+#include "net/internet_control.h"
 #include "engine/url_list.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ UrlListResult failed(std::string why)
     return r;
 }
 
-UrlListResult analysisPageLinks(const TaskConfig& c, const TinternetControl& internet)
+UrlListResult analysisPageLinks(const TaskConfig& c, const net::TinternetControl& internet)
 {
     const std::string& source = c.listAnalyfile;
     const bool local = source.find('\\') != std::string::npos || home::isLocalPath(source);
@@ -66,7 +66,7 @@ UrlListResult listFile(const TaskConfig& c)
 
 } // namespace
 
-UrlListResult taskAddresses(const TaskConfig& c, const TinternetControl& internet)
+UrlListResult taskAddresses(const TaskConfig& c, const net::TinternetControl& internet)
 {
     switch (c.tasktypes) {
     case 0:

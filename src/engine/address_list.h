@@ -7,11 +7,13 @@
 #include "engine/task_config.h"
 #include "engine/url_generation.h"
 
+namespace tarvimo::net {
+class TinternetControl;
+}
+
 namespace tarvimo::engine {
 
-class TinternetControl;
-
 // 'ok' false: the task would start nothing ('error' says why; 'urls' keeps what was built).
-UrlListResult taskAddresses(const TaskConfig& config, const TinternetControl& internet);
+UrlListResult taskAddresses(const TaskConfig& config, const net::TinternetControl& internet);
 
 } // namespace tarvimo::engine

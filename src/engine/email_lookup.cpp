@@ -1,7 +1,7 @@
 #include "engine/email_lookup.h"
 
 #include "base/text.h"
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "store/delimited.h"
 
 #include <cstddef>
@@ -93,7 +93,7 @@ std::string percentEncode(std::string_view s)
 
 // The page as core text: a page declared as UTF-8 is converted, because read as GBK its
 // multi-byte sequences would swallow the letters (or the "@") that follow them.
-std::string pageText(http::HttpResult& result)
+std::string pageText(net::HttpResult& result)
 {
     if (text::findNoCase(result.contentType, "utf-8") != npos
         || text::findNoCase(result.contentType, "utf8") != npos)
@@ -162,9 +162,9 @@ RecogniserStep recogniseEmail(std::string_view original)
 Txbemail::Txbemail(std::string searchHost, std::string partnerCode)
     : searchHost_(std::move(searchHost)),
       partnerCode_(std::move(partnerCode)),
-      client_(std::make_unique<http::HttpClient>())
+      client_(std::make_unique<net::HttpClient>())
 {
-    client_->setUserAgent(http::kUserAgent);
+    client_->setUserAgent(net::kUserAgent);
     client_->setFollowRedirects(true);
     setTimeoutMs(5000);
 }
@@ -204,7 +204,7 @@ std::string Txbemail::Lookup(std::string_view query)
             url = searchUrl(q);
         }
 
-        http::HttpResult result = client_->get(url);
+        net::HttpResult result = client_->get(url);
         if (!result.success())
             return {};
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarvimo::http {
+namespace tarvimo::net {
 class HttpClient;
 }
 
@@ -45,7 +45,7 @@ public:
 private:
     std::string searchHost_;
     std::string partnerCode_;
-    std::unique_ptr<http::HttpClient> client_;
+    std::unique_ptr<net::HttpClient> client_;
     std::vector<std::string> addresses_;   // of the current lookup, in order found
 };
 

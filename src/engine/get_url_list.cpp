@@ -43,7 +43,7 @@ std::string listingBaseUrl(std::string_view pageAddress, bool autoBase, std::str
 
 TGetUrlList::TGetUrlList(GatherSink& sink, GatherSetup setup) : sink_(sink), setup_(std::move(setup))
 {
-    client_.setUserAgent(http::kUserAgent);
+    client_.setUserAgent(net::kUserAgent);
     client_.setFollowRedirects(true);
     client_.setConnectTimeoutMs(setup_.timeoutMs);
     client_.setReadTimeoutMs(setup_.timeoutMs);
@@ -74,7 +74,7 @@ void TGetUrlList::run()
     for (const auto& page : setup_.listingPages) {
         if (terminated_.load())
             break;
-        http::HttpResult r;
+        net::HttpResult r;
         try {
             r = client_.get(page);
         } catch (const std::exception&) {

@@ -3,7 +3,7 @@
 // while the fetchers already work on them.
 #pragma once
 
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "engine/task_config.h"
 
 #include <atomic>
@@ -61,7 +61,7 @@ private:
 
     GatherSink& sink_;
     GatherSetup setup_;
-    http::HttpClient client_;
+    net::HttpClient client_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> ended_{false};
     std::thread thread_;

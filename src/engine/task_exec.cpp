@@ -4,7 +4,7 @@
 #include "base/messages.h"
 #include "base/text.h"
 #include "engine/email_lookup.h"
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "engine/page_text.h"
 #include "engine/patterns.h"
 #include "store/delimited.h"
@@ -378,10 +378,10 @@ std::string TtaskExec::timeText() const
     return fixedTime_.empty() ? clock::localTimeText() : fixedTime_;
 }
 
-std::string TtaskExec::fetchLinked(const std::string& address, http::HttpClient* connection)
+std::string TtaskExec::fetchLinked(const std::string& address, net::HttpClient* connection)
 {
     activeConnection_ = connection;
-    http::HttpResult r = connection->get(address);
+    net::HttpResult r = connection->get(address);
     activeConnection_ = nullptr;
     if (!r.success()) {
         // A failed linked page is skipped; the hard close gives the next request a clean start.
@@ -420,7 +420,7 @@ bool TtaskExec::onlyConstants(const Row& row, const std::string& constants) cons
 //   3. on every row: replace formulas, union formulas, classification; for loop records
 //      also the home-page step and the e-mail lookup;
 //   4. every row is handed over, one hand-over per row, in page order.
-std::vector<Row> TtaskExec::extractPage(const std::string& taskFile, std::string page, http::HttpClient* connection,
+std::vector<Row> TtaskExec::extractPage(const std::string& taskFile, std::string page, net::HttpClient* connection,
                                         const std::string& pageAddress)
 {
     loadRules(taskFile);
@@ -451,7 +451,7 @@ std::vector<Row> TtaskExec::wholePage(const std::string& page, const std::string
     return {row};
 }
 
-std::vector<Row> TtaskExec::singleRecord(const std::string& page, http::HttpClient* connection,
+std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClient* connection,
                                          const std::string& pageAddress)
 {
     const bool crlf = page.find("\r\n") != npos;
@@ -516,7 +516,7 @@ std::string TtaskExec::completeLinkedAddress(std::string value) const
     return value;
 }
 
-std::vector<Row> TtaskExec::loopRecords(const std::string& page, http::HttpClient* connection,
+std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient* connection,
                                         const std::string& pageAddress)
 {
     const bool crlf = page.find("\r\n") != npos;

@@ -15,7 +15,7 @@
 
 namespace tarvimo {
 class UserMessages;
-namespace http {
+namespace net {
 class HttpClient;
 }
 } // namespace tarvimo
@@ -60,7 +60,7 @@ public:
 
     // Extracts the rows of one page (already converted to GBK). 'connection' fetches linked
     // pages (null: none are fetched). Returns the rows handed over, in order.
-    std::vector<Row> extractPage(const std::string& taskFile, std::string page, http::HttpClient* connection,
+    std::vector<Row> extractPage(const std::string& taskFile, std::string page, net::HttpClient* connection,
                                  const std::string& pageAddress);
 
     // The column captions of the rows ("序号" first, then the rule captions, the URL and
@@ -92,13 +92,13 @@ private:
     std::string finishValue(std::size_t rule, std::string value) const;
     std::string runNumber(std::size_t rule);
     std::string timeText() const;
-    std::string fetchLinked(const std::string& address, http::HttpClient* connection);
+    std::string fetchLinked(const std::string& address, net::HttpClient* connection);
     void completeRow(Row& row, const std::string& pageAddress) const;
     bool onlyConstants(const Row& row, const std::string& constants) const;
 
     std::vector<Row> wholePage(const std::string& page, const std::string& pageAddress);
-    std::vector<Row> singleRecord(const std::string& page, http::HttpClient* connection, const std::string& pageAddress);
-    std::vector<Row> loopRecords(const std::string& page, http::HttpClient* connection, const std::string& pageAddress);
+    std::vector<Row> singleRecord(const std::string& page, net::HttpClient* connection, const std::string& pageAddress);
+    std::vector<Row> loopRecords(const std::string& page, net::HttpClient* connection, const std::string& pageAddress);
     std::string completeLinkedAddress(std::string value) const;
     void postProcess(std::vector<Row>& rows, bool loopMode);
     void homePageAndEmail(Row& row);
@@ -113,7 +113,7 @@ private:
     std::string homeTokens_[2];  // lower-cased tokens of entries that are no home page
     bool getEmail_ = true;
     bool emailFromName_ = true;
-    std::atomic<http::HttpClient*> activeConnection_{nullptr};
+    std::atomic<net::HttpClient*> activeConnection_{nullptr};
 
     // The rule set.
     std::string taskFile_;

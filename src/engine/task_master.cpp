@@ -5,7 +5,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "engine/address_list.h"
-#include "engine/internet_control.h"
+#include "net/internet_control.h"
 #include "engine/master_owner.h"
 #include "engine/task_thread.h"
 #include "engine/url_generation.h"
@@ -71,7 +71,7 @@ TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::s
     }
     referer_ = catalogue_.baseUrl("D1");
     shaper_ = std::make_unique<ContactShaper>(catalogue_);
-    internet_ = std::make_unique<TinternetControl>();
+    internet_ = std::make_unique<net::TinternetControl>();
     if (scanner_)
         scanner_->setEvents(this);
     if (owner_) {

@@ -31,11 +31,14 @@
 #include <string>
 #include <vector>
 
+namespace tarvimo::net {
+class TinternetControl;
+}
+
 namespace tarvimo::engine {
 
 class MasterOwner;
 class TtaskThread;
-class TinternetControl;
 
 class TtaskMaster : public QObject, public GatherSink, public ScanEvents {
 public:
@@ -158,7 +161,7 @@ private:
     PlainRowLayout plainLayout_;
     RunOptions options_;
     std::string referer_;
-    std::unique_ptr<TinternetControl> internet_;
+    std::unique_ptr<net::TinternetControl> internet_;
     std::unique_ptr<LinkScanner> scanner_;
     std::vector<std::string> pageLinks_;
     int scanPage_ = 0;

@@ -90,8 +90,8 @@ void TtaskThread::waitWhilePaused()
 void TtaskThread::newConnection()
 {
     const auto s = store::settings::readFetcherSettings(master_.settingsPath_);
-    auto client = std::make_unique<http::HttpClient>();
-    client->setUserAgent(http::kUserAgent);
+    auto client = std::make_unique<net::HttpClient>();
+    client->setUserAgent(net::kUserAgent);
     client->setFollowRedirects(true);
     client->setHttp10(s.http10);
     client->setConnectTimeoutMs(s.timeoutMs);
@@ -100,7 +100,7 @@ void TtaskThread::newConnection()
     if (!master_.config_.cookie.empty())
         client->setExtraHeader("cookie", master_.config_.cookie);
     if (s.proxy.use) {
-        http::ProxySettings p;
+        net::ProxySettings p;
         p.host = s.proxy.host;
         p.port = s.proxy.port;
         p.user = s.proxy.user;
@@ -118,7 +118,7 @@ void TtaskThread::newConnection()
 
 void TtaskThread::dropConnection()
 {
-    std::unique_ptr<http::HttpClient> old;
+    std::unique_ptr<net::HttpClient> old;
     {
         std::lock_guard lk(httpMutex_);
         old = std::move(http_);
@@ -192,7 +192,7 @@ std::optional<std::string> TtaskThread::fetchPage(const std::string& address)
     if (home::isLocalPath(address))
         return readLocalPage(address);
     const Request req = parseRequest(address);
-    http::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
+    net::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
     if (!r.success()) {
         http_->disconnect();
         return std::nullopt;
@@ -202,7 +202,7 @@ std::optional<std::string> TtaskThread::fetchPage(const std::string& address)
 
 std::optional<std::string> TtaskThread::fetchSubPage(const std::string& address)
 {
-    http::HttpResult r = http_->get(parseRequest(address).url);
+    net::HttpResult r = http_->get(parseRequest(address).url);
     if (!r.success()) {
         http_->disconnectSocket();
         return std::nullopt;

@@ -4,7 +4,7 @@
 // its own extraction engine, whose rows go to the master on the main thread.
 #pragma once
 
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "engine/url_generation.h"
 #include "engine/url_list.h"
 
@@ -63,7 +63,7 @@ private:
     const int index_;
     UrlRewrite rewrite_;
     std::unique_ptr<TtaskExec> exec_;
-    std::unique_ptr<http::HttpClient> http_;
+    std::unique_ptr<net::HttpClient> http_;
     std::mutex httpMutex_;  // guards replacing http_ against cancel from another thread
     int requestCount_ = 0;
     std::vector<std::string> filter_;  // sub-page filter words, when the task filters

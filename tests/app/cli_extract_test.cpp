@@ -1,7 +1,7 @@
 #include "app/cli_support.h"
 #include "base/home.h"
 #include "base/text.h"
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "engine/master_support.h"
-#include "fixtures/child_process.h"
-#include "fixtures/local_http_server.h"
+#include "support/child_process.h"
+#include "support/local_http_server.h"
 #include "app/cli_support.h"
 
 #include <gtest/gtest.h>

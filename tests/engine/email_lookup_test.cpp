@@ -1,7 +1,7 @@
 #include "engine/email_lookup.h"
 
 #include "base/text.h"
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "engine/get_url_list.h"
 #include "engine/link_collection.h"
 
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 
 #include <gtest/gtest.h>
 

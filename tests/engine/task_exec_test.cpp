@@ -1,9 +1,9 @@
 #include "base/home.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 #include "engine/task_exec.h"
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 #include "store/delimited.h"
 #include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
@@ -223,7 +223,7 @@ TEST_F(ExtractTest, LinkedPagesAreFetchedAndReadByLaterRules)
     // The default clear list deletes ":" and with it the port of these addresses.
     TaskFile single(dir, {{"链接", "<a href=\"", "\"", "关联地址类型"}, {"联系人", "联系人：", "</p>", ""}},
                     {{"SuperSet", "ClearChar", "*"}});
-    http::HttpClient client;
+    net::HttpClient client;
     auto e = engine();
     auto rows = e->extractPage(single.path(), "<a href=\"detail/1.html\">", &client, server.url("/index.html"));
     EXPECT_EQ(rows, (std::vector<Row>{{server.url("/detail/1.html"), g("张三")}}))

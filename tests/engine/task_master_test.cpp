@@ -2,9 +2,9 @@
 
 #include "base/files.h"
 #include "engine/master_support.h"
-#include "fixtures/local_http_server.h"
-#include "fixtures/raw_sockets.h"
-#include "fixtures/tiny_proxy.h"
+#include "support/local_http_server.h"
+#include "support/raw_sockets.h"
+#include "support/tiny_proxy.h"
 #include "base/text.h"
 #include "store/encrypt_inifile.h"
 #include "store/tinifile.h"

@@ -5,7 +5,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "engine/master_support.h"
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 
 #include <gtest/gtest.h>
 

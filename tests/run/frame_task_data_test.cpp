@@ -6,7 +6,7 @@
 #include "base/messages.h"
 #include "base/text.h"
 #include "engine/master_support.h"
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 #include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
 

@@ -1,4 +1,4 @@
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 
 #include "base/text.h"
 
@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace tarvimo::http {
+namespace tarvimo::net {
 
 namespace {
 
@@ -547,4 +547,4 @@ std::string HttpClient::encodeUrl(std::string_view url)
     return out;
 }
 
-} // namespace tarvimo::http
+} // namespace tarvimo::net

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarvimo::http {
+namespace tarvimo::net {
 
 // The user agent every request of the collection engine sends.
 inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)";
@@ -95,4 +95,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-} // namespace tarvimo::http
+} // namespace tarvimo::net

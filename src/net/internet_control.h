@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvimo::engine {
+namespace tarvimo::net {
 
 class TinternetControl {
 public:
@@ -18,4 +18,4 @@ private:
     long timeoutMs_;
 };
 
-} // namespace tarvimo::engine
+} // namespace tarvimo::net

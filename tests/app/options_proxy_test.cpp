@@ -2,9 +2,9 @@
 // real tinyproxy, with and without basic authentication.
 #include "app/options_model.h"
 
-#include "fixtures/local_http_server.h"
+#include "support/local_http_server.h"
 #include "support/temp_dir.h"
-#include "fixtures/tiny_proxy.h"
+#include "support/tiny_proxy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The engine's HTTP client against real servers on 127.0.0.1: a local HTTP(S) server,
 // raw sockets that misbehave, and a real tinyproxy.
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 
-#include "fixtures/local_http_server.h"
-#include "fixtures/raw_sockets.h"
-#include "fixtures/test_certificates.h"
-#include "fixtures/tiny_proxy.h"
+#include "support/local_http_server.h"
+#include "support/raw_sockets.h"
+#include "support/test_certificates.h"
+#include "support/tiny_proxy.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-namespace tarvimo::http {
+namespace tarvimo::net {
 namespace {
 
 using fixtures::FullBacklogListener;
@@ -707,4 +707,4 @@ TEST_F(HttpClientHttpsTest, RefusedWithoutTheTestAuthority)
 }
 
 } // namespace
-} // namespace tarvimo::http
+} // namespace tarvimo::net

@@ -1,6 +1,6 @@
-#include "engine/internet_control.h"
+#include "net/internet_control.h"
 
-#include "engine/http/http_client.h"
+#include "net/http_client.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -8,18 +8,18 @@
 
 #include <thread>
 
-namespace tarvimo::engine {
+namespace tarvimo::net {
 
 std::string TinternetControl::get(std::string_view url) const
 {
     auto fetch = [&]() -> std::string {
         try {
-            http::HttpClient client;
-            client.setUserAgent(http::kUserAgent);
+            net::HttpClient client;
+            client.setUserAgent(net::kUserAgent);
             client.setFollowRedirects(true);
             client.setConnectTimeoutMs(timeoutMs_);
             client.setReadTimeoutMs(timeoutMs_);
-            http::HttpResult r = client.get(url);
+            net::HttpResult r = client.get(url);
             return r.success() ? std::move(r.body) : std::string();
         } catch (const std::exception&) {
             return {};
@@ -41,4 +41,4 @@ std::string TinternetControl::get(std::string_view url) const
     return body;
 }
 
-} // namespace tarvimo::engine
+} // namespace tarvimo::net
