@@ -2,7 +2,6 @@
 // delivery into a run frame's grid, shaped for the first directory site with its
 // duplicate test on (every tenth row repeats an earlier company in another letter case).
 // Prints the time, rows per second and peak resident memory. Target: under 5 seconds.
-#include "base/home.h"
 #include "base/messages.h"
 #include "base/text.h"
 #include "run/frame_task_data.h"
@@ -24,14 +23,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const auto dir = std::filesystem::temp_directory_path() / ("tarvimo-deliver-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    home::setOverride(dir.string());
     // A company-directory task of the first directory site that fetches nothing itself.
     const std::string task = (dir / "bench.tak").string();
     std::ofstream(task) << "[master]\r\ntasktypes=2\r\ntaktype=0\r\ntaskAutoSave=0\r\n[list]\r\nlistuse=0\r\n"
                            "[url]\r\nurlbegin=http://d1.demo.localhost/company/1.html\r\n";
 
     RecordedMessages boxes;
-    run::TFrameTaskData frame(boxes, (dir / "DefaultSet.ini").string());
+    run::TFrameTaskData frame(boxes, engine::Environment::forHome(dir.string()));
     frame.startRun(task, false, "");
     engine::TtaskMaster& master = *frame.masters().front().second;
 

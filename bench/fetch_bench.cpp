@@ -5,7 +5,6 @@
 //
 //   fetch_bench LIST [WORKERS]
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 #include "engine/master_owner.h"
 #include "engine/task_master.h"
@@ -107,7 +106,6 @@ int main(int argc, char** argv)
     }
     const std::string dir = made;
     // A home of its own: the run reads and writes nothing of the user's.
-    home::setOverride(dir);
     const std::string settings = dir + "/DefaultSet.ini", task = dir + "/fetch-bench.tak";
     // No e-mail lookup: it would leave the machine and is not what is measured.
     files::writeAtomic(settings, "[default]\r\ngetEmail=0\r\n[urltype]\r\nthreadcount=" + std::to_string(workers) +
@@ -117,8 +115,10 @@ int main(int argc, char** argv)
     CountingOwner owner;
     const double cpu0 = cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
-    auto master = std::make_unique<engine::TtaskMaster>(task, &owner, settings);
+    const auto env = engine::Environment::forHome(dir);
+    auto master = std::make_unique<engine::TtaskMaster>(task, engine::loadTask(task).task, env, &owner);
     master->setFinishDelayMs(0);
+    master->start();
     owner.master = master.get();
     // An idle master never reports, so waiting for it would wait for ever.
     const bool ok = master->loaded() && !master->idle();

@@ -1,7 +1,8 @@
 // The extraction engine on a fuzzed rule set and a fuzzed page: the input holds the task
 // file text, a zero byte, then the page. Any rows or none, never a fault or a hang.
 #include "base/files.h"
-#include "base/home.h"
+#include "engine/environment.h"
+#include "engine/task.h"
 #include "engine/task_exec.h"
 
 #include <cstdint>
@@ -12,11 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace tarvimo;
     static const std::string dir = "/tmp/tarvimo-fuzz-extract-" + std::to_string(::getpid());
-    static const bool once = [] {
-        home::setOverride(dir);  // settings and catalogue reads stay in a scratch folder
-        return files::makeDirs(dir);
+    // Settings reads stay in a scratch folder; the shipped catalogue; a fixed clock.
+    static const engine::Environment env = [] {
+        files::makeDirs(dir);
+        engine::Environment e;
+        e.home = dir;
+        e.settingsPath = dir + "/DefaultSet.ini";
+        e.fixClock("t");
+        return e;
     }();
-    (void)once;
     std::string_view input(reinterpret_cast<const char*>(data), size);
     auto split = input.find('\0');
     std::string_view task = split == std::string_view::npos ? input : input.substr(0, split);
@@ -25,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string taskFile = dir + "/t.tak";
     files::writeAtomic(taskFile, task);
     engine::RunState state;
-    engine::TtaskExec exec(state, nullptr, engine::SiteCatalogue::shipped());
+    engine::TtaskExec exec(state, env);
     exec.setEmailLookup(false, true);
-    exec.setFixedTime("t");
+    exec.setTask(engine::loadTask(taskFile).task);
     std::size_t handed = 0;
     exec.setHandOver([&](const engine::Row&) { ++handed; });
-    auto rows = exec.extractPage(taskFile, std::move(page), nullptr, "http://h/a/b.html");
+    auto rows = exec.extractPage(std::move(page), nullptr, "http://h/a/b.html");
     if (rows.size() != handed)
         __builtin_trap();
     return 0;

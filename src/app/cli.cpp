@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include "base/home.h"
+#include "base/text.h"
 
 namespace tarvimo::cli {
 namespace {
@@ -21,10 +22,21 @@ const char* kUsageText =
     "                                       run a task and its sibling tasks, write the rows\n"
     "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n";
 
+// The --home flag of the command line being run (empty: none).
+std::string chosenHome;
+
 } // namespace
+
+engine::Environment commandEnvironment(const std::string& fixedTime)
+{
+    auto env = engine::Environment::forHome(home::resolve(chosenHome));
+    env.fixClock(text::utf8ToGbk(fixedTime));
+    return env;
+}
 
 int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err)
 {
+    chosenHome.clear();
     std::vector<std::string> args;
     for (std::size_t i = 0; i < argsIn.size(); ++i) {
         const std::string& a = argsIn[i];
@@ -33,9 +45,9 @@ int run(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream&
                 err << "tarvimo-cli: --home needs a folder\n" << kUsageText;
                 return kUsage;
             }
-            home::setOverride(argsIn[++i]);
+            chosenHome = argsIn[++i];
         } else if (a.rfind("--home=", 0) == 0) {
-            home::setOverride(a.substr(7));
+            chosenHome = a.substr(7);
         } else if (args.empty() && (a == "--help" || a == "-h" || a == "help")) {
             out << kUsageText;
             return kOk;

@@ -1,6 +1,8 @@
 // The headless front end's command handling, kept out of main() so tests can drive it.
 #pragma once
 
+#include "engine/environment.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +15,11 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsage = 2 };
 // Runs one command line (arguments without the program name). Results go to 'out',
 // messages and progress to 'err'.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The environment of the command being run: the home folder of its --home flag (else the
+// process environment's), that home's settings and site catalogue, and the wall clock or,
+// with 'fixedTime' (UTF-8), that text in every time column.
+engine::Environment commandEnvironment(const std::string& fixedTime = {});
 
 // The `task` command group.
 int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "net/http_client.h"
 #include "engine/page_text.h"
+#include "engine/task.h"
 #include "engine/task_exec.h"
 
 #include <memory>
@@ -17,14 +18,6 @@ namespace {
 const char* kExtractUsage = "usage: tarvimo-cli extract TASK PAGE [--url URL] [--time TEXT] [--run N] [--raw]\n";
 
 // Collects warnings so they can be printed as this command's errors.
-class CollectedMessages : public UserMessages {
-public:
-    void warning(std::string_view t) override { warnings.emplace_back(t); }
-    void information(std::string_view) override {}
-    bool question(std::string_view) override { return false; }
-    std::vector<std::string> warnings;
-};
-
 } // namespace
 
 int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -83,16 +76,16 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         state.restarted = true;
         state.runCounter = run;
     }
-    CollectedMessages messages;
-    engine::TtaskExec exec(state, &messages);
-    if (!exec.loadRules(taskFile)) {
-        for (const auto& w : messages.warnings)
-            err << "tarvimo-cli: " << w << "\n";
+    const engine::TaskLoad load = engine::loadTask(taskFile);
+    if (!load.task) {
+        err << "tarvimo-cli: 在创建任务规则时出现异常！程序终止\n";
         err << "tarvimo-cli: " << taskFile << " is not a valid task file\n";
         return kFileError;
     }
-    if (!timeText.empty())
-        exec.setFixedTime(text::utf8ToGbk(timeText));
+    const engine::Environment env = commandEnvironment(timeText);
+    engine::TtaskExec exec(state, env);
+    exec.setTask(load.task);
+    state.charType = load.task->config.charType;
 
     // Linked pages and lookups are fetched only for a page with a known address.
     std::unique_ptr<net::HttpClient> connection;
@@ -111,7 +104,7 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
         out << (raw ? line : text::gbkToUtf8(line)) << "\n";
     });
-    exec.extractPage(taskFile, std::move(page), connection.get(), text::utf8ToGbk(url));
+    exec.extractPage(std::move(page), connection.get(), text::utf8ToGbk(url));
     return kOk;
 }
 

@@ -6,7 +6,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "engine/task_config.h"
+#include "engine/task.h"
 #include "output/auto_save.h"
 #include "output/grid_export.h"
 #include "run/frame_task_data.h"
@@ -149,6 +149,8 @@ public:
         // the pages taken tell how far the run is meanwhile.
         if (total > 0)
             err_ << ", pages " << std::min(taken, total) << "/" << total;
+        if (const int failed = frame_.failedPages(); failed > 0)
+            err_ << ", " << failed << " failed";
         err_ << "\n";
         err_.flush();
     }
@@ -177,16 +179,10 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Options o;
     if (int status = parse(args, o, err); status != kOk)
         return status;
-    engine::TaskConfig config;
-    if (!files::exists(o.task) || !engine::readTaskConfig(o.task, config)) {
-        err << "tarvimo-cli: cannot read the task file " << o.task << "\n";
-        return kFileError;
-    }
-
     auto app = ensureApplication();
     StderrMessages boxes;
-    run::TFrameTaskData frame(boxes);
-    frame.setRunOptions({o.threads, o.time});
+    run::TFrameTaskData frame(boxes, commandEnvironment(o.time));
+    frame.setRunOptions({o.threads});
     // A master pauses after its last worker so a window can settle; there is none here.
     frame.setMasterFinishDelayMs(0);
     output::AutoSave autoSave(frame);
@@ -201,7 +197,7 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (interrupted.load() && !stopping) {
             stopping = true;
             err << "tarvimo-cli: stopping; the rows collected so far are kept\n";
-            frame.controlRun(3);
+            frame.controlRun(engine::RunCommand::Stop);
         }
     });
     QTimer progress;
@@ -212,12 +208,17 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         watch.start(100);
         progress.start(1000);
         frame.startRun(o.task, false, "");
+        if (!frame.task()) {
+            // The run has ended at once; nothing was fetched and nothing is written.
+            err << "tarvimo-cli: cannot read the task file " << o.task << "\n";
+            return kFileError;
+        }
         if (!frame.finished())
             loop.exec();
         progress.stop();
         watch.stop();
         // No worker may still be running when the rows are written and the frame freed.
-        frame.controlRun(3);
+        frame.controlRun(engine::RunCommand::Stop);
         if (!frame.waitForThreads(60000))
             err << "tarvimo-cli: a worker did not end in time\n";
     }

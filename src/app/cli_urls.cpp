@@ -8,7 +8,7 @@
 #include "engine/address_list.h"
 #include "engine/get_url_list.h"
 #include "net/internet_control.h"
-#include "engine/task_config.h"
+#include "engine/task.h"
 #include "engine/url_list.h"
 #include "store/settings.h"
 
@@ -76,14 +76,16 @@ int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kUsage;
     }
     const std::string& taskFile = positional[0];
-    engine::TaskConfig config;
-    if (!engine::readTaskConfig(taskFile, config)) {
+    const engine::TaskLoad load = engine::loadTask(taskFile);
+    if (!load.task) {
         err << "tarvimo-cli: cannot read the task file " << taskFile << "\n";
         return kFileError;
     }
-    const auto fetch = store::settings::readFetcherSettings(store::settings::defaultPath());
+    const engine::TaskConfig& config = load.task->config;
+    const engine::Environment env = commandEnvironment();
+    const auto fetch = store::settings::readFetcherSettings(env.settingsPath);
     net::TinternetControl internet(fetch.timeoutMs);
-    engine::UrlListResult r = engine::taskAddresses(config, internet);
+    engine::UrlListResult r = engine::taskAddresses(config, env, internet);
     if (!r.ok) {
         err << "tarvimo-cli: " << text::gbkToUtf8(r.error) << "; a run would fetch nothing\n";
         return kFileError;

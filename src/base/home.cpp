@@ -5,38 +5,15 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 namespace tarvimo::home {
 namespace {
-
-std::mutex& overrideMutex()
-{
-    static std::mutex m;
-    return m;
-}
-
-std::string& overrideDir()
-{
-    static std::string dir;
-    return dir;
-}
 
 std::string env(const char* name)
 {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
 }
-
-} // namespace
-
-void setOverride(const std::string& dir)
-{
-    std::lock_guard<std::mutex> lock(overrideMutex());
-    overrideDir() = dir;
-}
-
-namespace {
 
 // The folder as an absolute path: paths built from it are stored in files (relative ones
 // would later be read against the home folder a second time).
@@ -49,13 +26,10 @@ std::string absolute(const std::string& dir)
     return ec ? dir : p.lexically_normal().string();
 }
 
-std::string chosenFolder()
+std::string chosenFolder(const std::string& chosen)
 {
-    {
-        std::lock_guard<std::mutex> lock(overrideMutex());
-        if (!overrideDir().empty())
-            return overrideDir();
-    }
+    if (!chosen.empty())
+        return chosen;
     if (auto v = env("TARVIMO_HOME"); !v.empty())
         return v;
     if (auto v = env("XDG_DATA_HOME"); !v.empty())
@@ -67,22 +41,11 @@ std::string chosenFolder()
 
 } // namespace
 
-std::string folder()
-{
-    return absolute(chosenFolder());
-}
+std::string resolve(const std::string& chosen) { return absolute(chosenFolder(chosen)); }
 
-std::string ensureFolder()
-{
-    std::string dir = folder();
-    if (!files::makeDirs(dir))
-        throw files::FileError("Cannot create the Tarvimo home folder " + dir);
-    return dir;
-}
+std::string taskFolder(const std::string& home) { return files::joinPath(home, "Task"); }
 
-std::string taskFolder() { return files::joinPath(folder(), "Task"); }
-
-std::string settingsPath() { return files::joinPath(folder(), "DefaultSet.ini"); }
+std::string settingsPath(const std::string& home) { return files::joinPath(home, "DefaultSet.ini"); }
 
 bool isLocalPath(std::string_view value)
 {
@@ -90,7 +53,7 @@ bool isLocalPath(std::string_view value)
            text::startsWithNoCase(value, "file://");
 }
 
-std::string toNativePath(std::string_view value)
+std::string toNativePath(std::string_view value, const std::string& home)
 {
     std::string_view v = text::trimView(value);
     if (text::startsWithNoCase(v, "file://"))
@@ -103,9 +66,9 @@ std::string toNativePath(std::string_view value)
         ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z')))
         p.erase(0, 2);
     if (p.empty())
-        return folder();
+        return home;
     if (p[0] != '/')
-        return files::joinPath(folder(), p);
+        return files::joinPath(home, p);
     return p;
 }
 

@@ -20,13 +20,13 @@ UrlListResult failed(std::string why)
     return r;
 }
 
-UrlListResult analysisPageLinks(const TaskConfig& c, const net::TinternetControl& internet)
+UrlListResult analysisPageLinks(const TaskConfig& c, const Environment& env, const net::TinternetControl& internet)
 {
     const std::string& source = c.listAnalyfile;
     const bool local = source.find('\\') != std::string::npos || home::isLocalPath(source);
     std::string page, base;
     if (local) {
-        files::tryReadAll(home::toNativePath(source), page);
+        files::tryReadAll(env.nativePath(source), page);
     } else {
         page = internet.get(source);
         base = source;  // a web page's own address is the base of its links
@@ -52,10 +52,10 @@ UrlListResult analysisPageLinks(const TaskConfig& c, const net::TinternetControl
     return r;
 }
 
-UrlListResult listFile(const TaskConfig& c)
+UrlListResult listFile(const TaskConfig& c, const Environment& env)
 {
     std::string raw;
-    if (!files::tryReadAll(home::toNativePath(c.listfile), raw))
+    if (!files::tryReadAll(env.nativePath(c.listfile), raw))
         return failed("the address file " + c.listfile + " cannot be read");
     UrlListResult r;
     for (auto& line : text::splitLines(raw))
@@ -66,13 +66,13 @@ UrlListResult listFile(const TaskConfig& c)
 
 } // namespace
 
-UrlListResult taskAddresses(const TaskConfig& c, const net::TinternetControl& internet)
+UrlListResult taskAddresses(const TaskConfig& c, const Environment& env, const net::TinternetControl& internet)
 {
     switch (c.tasktypes) {
     case 0:
-        return buildUrlList(UrlNavigation{c.urlbegin, c.urlkeyword, c.urlpagebegin, c.urlpageend, c.urlinc, c.extraUrls});
+        return buildUrlList(UrlNavigation{c.urlbegin, c.urlkeyword, c.urlpagebegin, c.urlpageend, c.urlinc, c.extraUrls, env.home});
     case 2:
-        return c.listanaly ? analysisPageLinks(c, internet) : listFile(c);
+        return c.listanaly ? analysisPageLinks(c, env, internet) : listFile(c, env);
     default:
         return failed("a script task visits no addresses");
     }

@@ -4,6 +4,7 @@
 // line, which prints them without fetching.
 #pragma once
 
+#include "engine/environment.h"
 #include "engine/task_config.h"
 #include "engine/url_generation.h"
 
@@ -14,6 +15,6 @@ class TinternetControl;
 namespace tarvimo::engine {
 
 // 'ok' false: the task would start nothing ('error' says why; 'urls' keeps what was built).
-UrlListResult taskAddresses(const TaskConfig& config, const net::TinternetControl& internet);
+UrlListResult taskAddresses(const TaskConfig& config, const Environment& env, const net::TinternetControl& internet);
 
 } // namespace tarvimo::engine

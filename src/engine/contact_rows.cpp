@@ -132,25 +132,4 @@ bool ContactShaper::shape(int code, Row& items, const Target& target, std::vecto
     return true;
 }
 
-PlainRowLayout plainRowLayout(const std::string& taskFile)
-{
-    PlainRowLayout layout;
-    RunState state;
-    TtaskExec exec(state, nullptr, SiteCatalogue::shipped());
-    exec.loadRules(taskFile);
-    const auto& captions = exec.outputCaptions();
-    layout.titles.push_back(text::gbk("序号"));
-    for (std::size_t i = 1; i < captions.size(); ++i)
-        layout.titles.push_back(captions[i]);
-    // An empty last caption names no field.
-    if (layout.titles.size() > 1 && layout.titles.back().empty())
-        layout.titles.pop_back();
-    if (exec.taktype() == 0)
-        layout.titles.push_back(text::gbk("邮箱"));
-    layout.appendTime = !exec.stampsTime();
-    if (layout.appendTime)
-        layout.titles.push_back(text::gbk("采集时间"));
-    return layout;
-}
-
 } // namespace tarvimo::engine

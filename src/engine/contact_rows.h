@@ -64,13 +64,4 @@ private:
     std::vector<std::string> tokens_;  // by code, lower-cased
 };
 
-// The grid titles and time rule of a task that matches no directory site: "序号", the
-// rules' output captions (with "邮箱" for a company-directory task, whose rows carry the
-// page's e-mail last) and "采集时间" when the rules do not stamp the time themselves.
-struct PlainRowLayout {
-    std::vector<std::string> titles;  // GBK
-    bool appendTime = true;
-};
-PlainRowLayout plainRowLayout(const std::string& taskFile);
-
 } // namespace tarvimo::engine

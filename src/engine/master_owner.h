@@ -7,10 +7,14 @@
 
 namespace tarvimo::engine {
 
+// The commands of a running task (their numbers are the ones the program has always used).
+enum class RunCommand : int { Pause = 1, Resume = 2, Stop = 3 };
+// Where a run or a master is: collecting, paused, or ended (finished or stopped).
+enum class RunStatus : int { Running = 0, Paused = 1, Ended = 2 };
+
 // Choices of the front end that started the run.
 struct RunOptions {
-    int threads = 0;        // workers per master; 0: the settings file's count
-    std::string fixedTime;  // the text of every time column (reproducible output); empty: the clock
+    int threads = 0;  // workers per master; 0: the settings file's count
 };
 
 class MasterOwner {
@@ -33,6 +37,8 @@ public:
     virtual void setContactTask(bool on) = 0;
     // A master's part of the run is over; the owner checks all its masters.
     virtual void mastersReport() = 0;
+    // A page of the run could not be had: its address (GBK) and why (UTF-8).
+    virtual void pageFailed(const std::string& /*address*/, const std::string& /*reason*/) {}
     // The progress estimate: the expected row count (0: unknown) and the estimate.
     virtual int expectedRows() const { return 0; }
     virtual void setProgressEstimate(int /*percent*/) {}

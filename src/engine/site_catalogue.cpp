@@ -1,7 +1,6 @@
 #include "engine/site_catalogue.h"
 
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 #include "store/tinifile.h"
 
@@ -41,7 +40,7 @@ const Shipped kShipped[] = {
 
 } // namespace
 
-std::string SiteCatalogue::defaultPath() { return files::joinPath(home::folder(), kFileName); }
+std::string SiteCatalogue::pathIn(const std::string& home) { return files::joinPath(home, kFileName); }
 
 SiteCatalogue SiteCatalogue::shipped()
 {

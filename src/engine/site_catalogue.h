@@ -17,11 +17,11 @@ public:
     static constexpr std::string_view kFileName = "sites.ini";
 
     // home + "/sites.ini".
-    static std::string defaultPath();
+    static std::string pathIn(const std::string& home);
     // Reads the file, writing the shipped defaults first when it does not exist. Keys the
     // file lacks keep their shipped values; a file that cannot be written or read leaves
     // the shipped values in force.
-    static SiteCatalogue load(const std::string& path = defaultPath());
+    static SiteCatalogue load(const std::string& path);
     // The shipped values only (no file).
     static SiteCatalogue shipped();
     // The text of the shipped file (GBK, CR LF).

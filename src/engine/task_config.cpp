@@ -1,6 +1,5 @@
 #include "engine/task_config.h"
 
-#include "base/files.h"
 #include "base/text.h"
 #include "store/delimited.h"
 #include "store/encrypt_inifile.h"
@@ -11,12 +10,9 @@ namespace tarvimo::engine {
 
 namespace t = store::task;
 
-bool readTaskConfig(const std::string& taskFile, TaskConfig& c)
+void readTaskConfig(store::TEncryptInifile& ini, TaskConfig& c)
 {
-    if (!files::exists(taskFile))
-        return false;
-    try {
-        store::TEncryptInifile ini(taskFile);
+    {
         auto str = [&](const store::KeyDef& k) { return store::readString(ini, k); };
         auto num = [&](const store::KeyDef& k) { return store::readInt(ini, k); };
         auto flag = [&](const store::KeyDef& k) { return store::readBool(ini, k); };
@@ -80,13 +76,7 @@ bool readTaskConfig(const std::string& taskFile, TaskConfig& c)
         if (sameWords)
             c.allWords.clear(), c.getWords.clear();
         c.directMode = c.tasktypes == 2 || (c.tasktypes == 0 && sameWords);
-        if (c.taskCol < 1 && c.useGetNews) {
-            store::writeBool(ini, t::rulesaveurl, true);
-            ini.UpdateFile();
-        }
-        return true;
-    } catch (const std::exception&) {
-        return false;
+        c.pageAddressForced = c.taskCol < 1 && c.useGetNews;
     }
 }
 

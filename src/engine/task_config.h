@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace tarvimo::store {
+class TEncryptInifile;
+}
+
 namespace tarvimo::engine {
 
 struct TaskConfig {
@@ -56,12 +60,12 @@ struct TaskConfig {
     // Derived.
     int nextSerial = 1;
     bool directMode = true;
+    bool pageAddressForced = false;  // `rulesaveurl` is on because of `UseGetNews`
 };
 
-// Reads the task file. False when it is missing or cannot be read (a container with a
-// bad line); a value that does not parse takes its default. With `UseGetNews` set and
-// `taskCol` below 1, `rulesaveurl` is switched on in the file, so every row carries its
-// page address.
-bool readTaskConfig(const std::string& taskFile, TaskConfig& config);
+// Reads the master's configuration from an open task store; a value that does not parse
+// takes its default. With `UseGetNews` set and `taskCol` below 1 the rows carry their page
+// address (pageAddressForced), which the task records in its file when it starts.
+void readTaskConfig(store::TEncryptInifile& ini, TaskConfig& config);
 
 } // namespace tarvimo::engine

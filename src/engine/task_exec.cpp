@@ -31,6 +31,19 @@ const std::string& gbkLiteral(const char* utf8)
     return it->second;
 }
 
+// The rules of an engine without a task: nothing is extracted.
+const RuleSet& emptyRules()
+{
+    static const RuleSet rules = [] {
+        RuleSet r;
+        r.columns.captions = {text::gbk("序号")};
+        r.columns.outputCaptions = r.columns.captions;
+        r.post = FieldPostProcessor(r.settings, r.columns);
+        return r;
+    }();
+    return rules;
+}
+
 const std::string& kConstant() { return gbkLiteral("常量"); }
 const std::string& kRunNumber() { return gbkLiteral("运行次数"); }
 const std::string& kLinked() { return gbkLiteral("关联地址类型"); }
@@ -140,14 +153,15 @@ struct TtaskExec::Cut {
     std::size_t endAbs = 0;  // index in Work::text of the end marker that closed the value
 };
 
-TtaskExec::TtaskExec(RunState& state, UserMessages* messages, SiteCatalogue catalogue)
-    : state_(state), messages_(messages), catalogue_(std::move(catalogue)), patterns_(std::make_unique<PatternSet>()),
-      email_(std::make_unique<Txbemail>(catalogue_.value("SearchEngine", "host"),
-                                        catalogue_.value("SearchEngine", "partner"))),
-      homeTokens_{text::toLower(catalogue_.value("HomePage", "token1")),
-                  text::toLower(catalogue_.value("HomePage", "token2"))}
+TtaskExec::TtaskExec(RunState& state, const Environment& env)
+    : state_(state), env_(env), patterns_(std::make_unique<PatternSet>()),
+      email_(std::make_unique<Txbemail>(env.catalogue.value("SearchEngine", "host"),
+                                        env.catalogue.value("SearchEngine", "partner"))),
+      homeTokens_{text::toLower(env.catalogue.value("HomePage", "token1")),
+                  text::toLower(env.catalogue.value("HomePage", "token2"))},
+      r_(&emptyRules())
 {
-    const auto lookup = store::settings::readEmailLookupSettings(store::settings::defaultPath());
+    const auto lookup = store::settings::readEmailLookupSettings(env.settingsPath);
     setEmailLookup(lookup.getEmail, lookup.emailFromName);
 }
 
@@ -169,110 +183,16 @@ void TtaskExec::cancel()
 std::string TtaskExec::scanMobiles(std::string_view text) const { return patterns_->mobiles(text); }
 std::string TtaskExec::scanEmails(std::string_view text) const { return patterns_->emails(text); }
 
-void TtaskExec::resetRules()
+void TtaskExec::setTask(TaskPtr task)
 {
-    settings_ = PostSettings{};
-    columns_ = RuleColumns{};
-    begins_.clear();
-    ends_.clear();
-    wholePage_ = loop_ = midCut_ = autoCharset_ = false;
-    autoMid_ = autoBase_ = true;
-    saveUrl_ = false;
-    autoTime_ = true;
-    midMarker_.clear();
-    loopWord_.clear();
-    loopWordStored_.clear();
-    loopFront_.clear();
-    loopHind_.clear();
-    fixedBase_.clear();
-    startAddress_.clear();
-    taktype_ = 0;
-}
-
-bool TtaskExec::loadRules(const std::string& taskFile)
-{
-    if (loaded_ && taskFile == taskFile_)
-        return true;
-    taskFile_ = taskFile;
-    resetRules();
-    namespace t = store::task;
-    loaded_ = true;
-    try {
-        store::TEncryptInifile ini(taskFile);
-        const char d = store::ruleDelimiter(store::readString(ini, t::ruleSplit));
-        settings_.delimiter = d;
-        auto list = [&](const store::KeyDef& k) { return store::splitDelimited(store::readString(ini, k), d); };
-        columns_.captions = list(t::ruledata0);
-        if (columns_.captions.empty())
-            columns_.captions.emplace_back();
-        columns_.captions[0] = gbkLiteral("序号");
-        begins_ = list(t::ruledata2);
-        ends_ = list(t::ruledata3);
-        columns_.types = list(t::ruledata4);
-        columns_.keepHtml = list(t::ruledata5);
-
-        wholePage_ = store::readBool(ini, t::rulegetalldata);
-        loop_ = store::readBool(ini, t::ruleloop);
-        settings_.ruleCase = store::readBool(ini, t::ruleCase);
-        saveUrl_ = store::readBool(ini, t::rulesaveurl);
-        midCut_ = store::readBool(ini, t::rulemid);
-        midMarker_ = store::readString(ini, t::rulemidstr);
-        autoMid_ = store::readBool(ini, t::ruleAutoMid);
-        loopWordStored_ = store::readString(ini, t::ruleloopword);
-        loopWord_ = store::markerToText(loopWordStored_);
-        loopFront_ = store::markerToText(store::readString(ini, t::ruleloopFront));
-        loopHind_ = store::markerToText(store::readString(ini, t::ruleloopHind));
-        if (!settings_.ruleCase) {
-            for (auto* s : {&midMarker_, &loopWord_, &loopFront_, &loopHind_})
-                text::toLowerInPlace(*s);
-        }
-        autoTime_ = store::readBool(ini, t::autogettime);
-        const int tasktypes = store::readInt(ini, t::tasktypes);
-        if (tasktypes == 1 || (tasktypes == 2 && !store::readBool(ini, t::listuse))) {
-            autoTime_ = false;
-            saveUrl_ = false;
-        }
-        settings_.clearList = store::splitDelimited(store::readString(ini, t::ClearChar), ',');
-        settings_.filter = list(t::Filter);
-        settings_.maxFieldLength = store::readInt(ini, t::xzzf);
-        settings_.replaceItems = list(t::infoCalReplace);
-        settings_.unionItems = list(t::infoCalUnion);
-        settings_.classItems = store::splitDelimited(store::readString(ini, t::autogetclass), ',');
-        settings_.defaultClass = store::readString(ini, t::outClassdefaultName);
-        settings_.useSect = store::readBool(ini, t::useSect);
-        settings_.getNews = store::readBool(ini, t::UseGetNews);
-        settings_.clearJavascript = store::readBool(ini, t::clearJavascript);
-        taktype_ = store::readInt(ini, t::taktype);
-        autoCharset_ = store::readBool(ini, t::autogetCharType);
-        autoBase_ = store::readBool(ini, t::autogetmainURL);
-        fixedBase_ = store::readString(ini, t::getmainURL);
-        startAddress_ = store::readString(ini, t::urlbegin);
-        state_.charType = store::readInt(ini, t::charType);
-    } catch (const std::exception&) {
-        loaded_ = false;
-        if (messages_)
-            messages_->warning("在创建任务规则时出现异常！程序终止");
-    }
-    if (columns_.captions.empty())
-        columns_.captions.push_back(gbkLiteral("序号"));
-    // Output captions: the trailing empty caption becomes "URL" and/or "采集时间".
-    columns_.outputCaptions = columns_.captions;
-    auto& out = columns_.outputCaptions;
-    if (saveUrl_ && out.size() > 1)
-        out.back() = "URL";
-    if (autoTime_ && out.size() > 1) {
-        if (saveUrl_)
-            out.emplace_back();
-        out.back() = gbkLiteral("采集时间");
-    }
-    post_ = FieldPostProcessor(settings_, columns_);
-    return loaded_;
+    task_ = std::move(task);
+    r_ = task_ ? &task_->rules : &emptyRules();
 }
 
 std::string TtaskExec::prepare(std::string_view marker, bool pageHasCrLf) const
 {
     std::string m(marker);
-    if (!settings_.ruleCase)
+    if (!r_->settings.ruleCase)
         text::toLowerInPlace(m);
     if (m.find(store::kLineBreakToken) == npos)
         return text::trim(m);
@@ -288,8 +208,8 @@ TtaskExec::Markers TtaskExec::markersOf(std::size_t rule, bool pageHasCrLf) cons
 {
     static const std::string sep = "%%%";
     Markers m;
-    const std::string& b = at(begins_, rule);
-    const std::string& e = at(ends_, rule);
+    const std::string& b = at(r_->begins, rule);
+    const std::string& e = at(r_->ends, rule);
     if (b.find(sep) != npos && e.find(sep) != npos) {
         auto bs = splitAt(b, sep), es = splitAt(e, sep);
         if (bs.size() == es.size()) {
@@ -305,7 +225,7 @@ TtaskExec::Markers TtaskExec::markersOf(std::size_t rule, bool pageHasCrLf) cons
 std::vector<TtaskExec::Markers> TtaskExec::pageMarkers(bool pageHasCrLf) const
 {
     // Prepared once per page: preparing depends on the page (line ends) but not on the record.
-    std::vector<Markers> marks(columns_.captions.size());
+    std::vector<Markers> marks(r_->columns.captions.size());
     for (std::size_t s = 1; s + 1 < marks.size(); ++s)
         marks[s] = markersOf(s, pageHasCrLf);
     return marks;
@@ -350,11 +270,11 @@ TtaskExec::Cut TtaskExec::cutField(Work& w, const Markers& m, std::size_t /*rule
 
 std::string TtaskExec::finishValue(std::size_t rule, std::string value) const
 {
-    value = post_.cleanField(rule, std::move(value));
+    value = r_->post.cleanField(rule, std::move(value));
     // The clear list usually deletes ":", which would break every address.
     text::replaceAllInPlace(value, "http//", "http://");
     text::replaceAllInPlace(value, "https//", "https://");
-    const std::string& type = at(columns_.types, rule);
+    const std::string& type = at(r_->columns.types, rule);
     value = FieldPostProcessor::completeByType(std::move(value), type, pageBase_);
     if (type == kEmailType())
         value = cutToEmail(value);
@@ -365,7 +285,7 @@ std::string TtaskExec::runNumber(std::size_t rule)
 {
     if (state_.restarted)
         return std::to_string(state_.runCounter.load());
-    const std::string& t = at(begins_, rule);
+    const std::string& t = at(r_->begins, rule);
     int n = 1;
     if (!text::parseInt32(t, n, false))
         n = 1;
@@ -375,7 +295,7 @@ std::string TtaskExec::runNumber(std::size_t rule)
 
 std::string TtaskExec::timeText() const
 {
-    return fixedTime_.empty() ? clock::localTimeText() : fixedTime_;
+    return env_.now();
 }
 
 std::string TtaskExec::fetchLinked(const std::string& address, net::HttpClient* connection)
@@ -388,17 +308,17 @@ std::string TtaskExec::fetchLinked(const std::string& address, net::HttpClient* 
         connection->disconnectSocket();
         return {};
     }
-    std::string page = convertPage(std::move(r.body), autoCharset_, state_.charType);
-    if (!settings_.ruleCase)
+    std::string page = convertPage(std::move(r.body), r_->autoCharset, state_.charType);
+    if (!r_->settings.ruleCase)
         text::toLowerInPlace(page);
     return page;
 }
 
 void TtaskExec::completeRow(Row& row, const std::string& pageAddress) const
 {
-    if (saveUrl_)
+    if (r_->saveUrl)
         row.push_back(pageAddress);
-    if (autoTime_)
+    if (r_->autoTime)
         row.push_back(timeText());
 }
 
@@ -407,7 +327,7 @@ bool TtaskExec::onlyConstants(const Row& row, const std::string& constants) cons
     std::string joined;
     for (const auto& f : row)
         for (char c : f)
-            if (c != settings_.delimiter && c != '"')
+            if (c != r_->settings.delimiter && c != '"')
                 joined += c;
     return text::trimView(joined) == constants;
 }
@@ -420,18 +340,18 @@ bool TtaskExec::onlyConstants(const Row& row, const std::string& constants) cons
 //   3. on every row: replace formulas, union formulas, classification; for loop records
 //      also the home-page step and the e-mail lookup;
 //   4. every row is handed over, one hand-over per row, in page order.
-std::vector<Row> TtaskExec::extractPage(const std::string& taskFile, std::string page, net::HttpClient* connection,
-                                        const std::string& pageAddress)
+std::vector<Row> TtaskExec::extractPage(std::string page, net::HttpClient* connection, const std::string& pageAddress)
 {
-    loadRules(taskFile);
-    pageBase_ = pageBaseUrl(pageAddress, autoBase_, fixedBase_);
-    page = post_.replaceInPage(std::move(page));
+    if (!task_)
+        return {};
+    pageBase_ = pageBaseUrl(pageAddress, r_->autoBase, r_->fixedBase);
+    page = r_->post.replaceInPage(std::move(page));
 
     std::vector<Row> rows;
     bool loopMode = false;
-    if (wholePage_) {
+    if (r_->wholePage) {
         rows = wholePage(page, pageAddress);
-    } else if (!loop_) {
+    } else if (!r_->loop) {
         rows = singleRecord(page, connection, pageAddress);
     } else {
         rows = loopRecords(page, connection, pageAddress);
@@ -456,19 +376,19 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
 {
     const bool crlf = page.find("\r\n") != npos;
     Work w;
-    w.text = settings_.ruleCase ? page : text::toLower(page);
-    if (midCut_ && !midMarker_.empty())
-        if (auto p = w.find(midMarker_); p != npos)
+    w.text = r_->settings.ruleCase ? page : text::toLower(page);
+    if (r_->midCut && !r_->midMarker.empty())
+        if (auto p = w.find(r_->midMarker); p != npos)
             w.start += p;
 
     Row fields;
     std::string constants;
-    const std::size_t n = columns_.captions.size();
+    const std::size_t n = r_->columns.captions.size();
     const std::vector<Markers> marks = pageMarkers(crlf);
     for (std::size_t s = 1; s + 1 < n; ++s) {
-        const std::string& type = at(columns_.types, s);
+        const std::string& type = at(r_->columns.types, s);
         if (type == kConstant()) {
-            std::string v = prepare(at(begins_, s), crlf);
+            std::string v = prepare(at(r_->begins, s), crlf);
             constants += v;
             fields.push_back(std::move(v));
             continue;
@@ -477,25 +397,25 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
             fields.push_back(runNumber(s));
             continue;
         }
-        Cut c = cutField(w, marks[s], s, true, autoMid_);
+        Cut c = cutField(w, marks[s], s, true, r_->autoMid);
         fields.push_back(c.found ? finishValue(s, std::move(c.value)) : std::string(" "));
-        if (autoMid_ && c.found)
+        if (r_->autoMid && c.found)
             w.start = c.endAbs;
         if (type == kLinked() && c.found && !text::trimView(fields.back()).empty()) {
             static const std::string urlType = text::gbk("URL类型");
             std::string address = FieldPostProcessor::completeByType(fields.back(), urlType, pageBase_);
             if (hasWebScheme(address) && connection) {
                 fields.back() = address;
-                post_.applyFormulas(fields);
+                r_->post.applyFormulas(fields);
                 w.text += fetchLinked(address, connection);
                 w.changed();
             }
         }
     }
     completeRow(fields, pageAddress);
-    if (onlyConstants(fields, constants) || !post_.passesFilter(fields))
+    if (onlyConstants(fields, constants) || !r_->post.passesFilter(fields))
         return {};
-    if (taktype_ == 0)
+    if (r_->taktype == 0)
         fields.push_back(scanEmails(page));
     return {fields};
 }
@@ -503,15 +423,15 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
 std::string TtaskExec::completeLinkedAddress(std::string value) const
 {
     if (!hasWebScheme(value)) {
-        if (catalogue_.matches("D1", startAddress_))
-            value = "http://" + value + catalogue_.value("D1", "companysuffix");
-        else if (catalogue_.matches("D5", startAddress_))
-            value = catalogue_.baseUrl("D5") + value;
+        if (env_.catalogue.matches("D1", r_->startAddress))
+            value = "http://" + value + env_.catalogue.value("D1", "companysuffix");
+        else if (env_.catalogue.matches("D5", r_->startAddress))
+            value = env_.catalogue.baseUrl("D5") + value;
     }
-    if (catalogue_.matches("D4", value))
+    if (env_.catalogue.matches("D4", value))
         if (auto p = value.find("winport/"); p != npos)
             value.replace(p, 8, "winport/company/");
-    if (catalogue_.matches("D10", value))
+    if (env_.catalogue.matches("D10", value))
         value += "contact";
     return value;
 }
@@ -520,9 +440,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                                         const std::string& pageAddress)
 {
     const bool crlf = page.find("\r\n") != npos;
-    const std::size_t n = columns_.captions.size();
+    const std::size_t n = r_->columns.captions.size();
     const std::size_t last = n >= 2 ? n - 2 : 0;  // rules proper are 1 .. n - 2
-    auto typeOf = [&](std::size_t s) -> const std::string& { return at(columns_.types, s); };
+    auto typeOf = [&](std::size_t s) -> const std::string& { return at(r_->columns.types, s); };
 
     // The blocks: leading page-level rules, the loop block, trailing page-level rules.
     std::size_t firstPageLevel = 0;
@@ -548,9 +468,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
     }
 
     Work w;
-    w.text = settings_.ruleCase ? page : text::toLower(page);
-    if (midCut_ && !midMarker_.empty())
-        if (auto p = w.find(midMarker_); p != npos)
+    w.text = r_->settings.ruleCase ? page : text::toLower(page);
+    if (r_->midCut && !r_->midMarker.empty())
+        if (auto p = w.find(r_->midMarker); p != npos)
             w.start += p;
 
     const std::vector<Markers> marks = pageMarkers(crlf);
@@ -569,14 +489,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
             if (lastAt == first)
                 return std::string(" ");
             std::string value = finishValue(s, std::string(v.substr(first + B.size(), lastAt - first - B.size())));
-            if (autoMid_)
+            if (r_->autoMid)
                 w.start += lastAt;
             return value;
         }
-        Cut c = cutField(w, m, s, false, autoMid_);
+        Cut c = cutField(w, m, s, false, r_->autoMid);
         if (!c.found)
             return std::string(" ");
-        if (autoMid_)
+        if (r_->autoMid)
             w.start = c.endAbs;
         return finishValue(s, std::move(c.value));
     };
@@ -587,16 +507,16 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
         prefix.push_back(pageLevelValue(s));
 
     // The loop area.
-    if (!text::trimView(loopFront_).empty()) {
-        auto p = w.find(loopFront_);
-        std::size_t skip = (p == npos ? 0 : p) + loopFront_.size();
+    if (!text::trimView(r_->loopFront).empty()) {
+        auto p = w.find(r_->loopFront);
+        std::size_t skip = (p == npos ? 0 : p) + r_->loopFront.size();
         skip = std::min(skip, w.view().size());
         if (skip < w.view().size())
             skip += text::charLen(w.view(), skip);
         w.start += std::min(skip, w.view().size());
     }
-    if (!text::trimView(loopHind_).empty()) {
-        auto p = w.find(loopHind_);
+    if (!text::trimView(r_->loopHind).empty()) {
+        auto p = w.find(r_->loopHind);
         w.text.resize(p == npos ? w.start : w.start + p);
         w.changed();
     }
@@ -604,14 +524,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
     std::vector<Row> rows;
 
     // Split mode: every piece between loop words is a row of one field.
-    if (last >= 1 && !loopWord_.empty() && at(begins_, 1) == at(ends_, 1) && at(begins_, 1) == loopWordStored_) {
-        std::string area = text::replaceAllNoCase(text::trimView(w.view()), loopWord_, "^");
-        for (auto& piece : splitAt(area, std::string(1, settings_.delimiter))) {
+    if (last >= 1 && !r_->loopWord.empty() && at(r_->begins, 1) == at(r_->ends, 1) && at(r_->begins, 1) == r_->loopWordStored) {
+        std::string area = text::replaceAllNoCase(text::trimView(w.view()), r_->loopWord, "^");
+        for (auto& piece : splitAt(area, std::string(1, r_->settings.delimiter))) {
             Row row{piece};
             completeRow(row, pageAddress);
             rows.push_back(std::move(row));
         }
-    } else if (!loopWord_.empty() && loopBegin <= loopEnd) {
+    } else if (!r_->loopWord.empty() && loopBegin <= loopEnd) {
         const bool firstIsConstant = typeOf(loopBegin) == kConstant();
         // The page's e-mail scan (or the last linked page's) is the same for every record
         // until another linked page arrives, so it is scanned once per source.
@@ -619,28 +539,28 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
         std::string linkedSource, emailScan;
         bool emailScanned = false;
         std::size_t prevStart = npos, prevSize = npos;
-        while (w.find(loopWord_) != npos) {
+        while (w.find(r_->loopWord) != npos) {
             Row record = prefix;
             if (!firstIsConstant) {
                 const auto& [B, E] = marks[loopBegin].alts[0];
-                std::size_t L = w.find(loopWord_), b = w.find(B);
+                std::size_t L = w.find(r_->loopWord), b = w.find(B);
                 if (b == npos && w.find(E) == npos)
                     break;
                 for (int i = 0; i < 500 && L != npos && (b == npos || b <= L) && L > 0; ++i) {
                     w.start += L;
-                    L = w.find(loopWord_);
+                    L = w.find(r_->loopWord);
                     b = w.find(B);
                 }
                 for (int i = 0; i < 500 && L != npos && b != npos && L < b; ++i) {
                     w.start += b;
-                    L = w.find(loopWord_);
+                    L = w.find(r_->loopWord);
                     b = w.find(B);
                 }
             }
             for (std::size_t s = loopBegin; s <= loopEnd; ++s) {
                 const std::string& type = typeOf(s);
                 if (type == kConstant()) {
-                    const std::string& marker = at(begins_, s);
+                    const std::string& marker = at(r_->begins, s);
                     if (marker.find(gbkLiteral("手机")) != npos)
                         record.push_back(scanMobiles(w.view()));
                     if (marker.find(gbkLiteral("邮箱")) != npos)
@@ -653,14 +573,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                 }
                 const Markers& m = marks[s];
                 const auto& [B, E] = m.alts[0];
-                const std::size_t L = w.find(loopWord_);
+                const std::size_t L = w.find(r_->loopWord);
                 const std::size_t b = w.find(B), e = w.find(E);
                 const bool inside = L == npos || (b < L && e < L);
                 if (b == npos || e == npos || !inside) {
                     record.emplace_back(" ");
                     continue;
                 }
-                Cut c = cutField(w, m, s, false, autoMid_);
+                Cut c = cutField(w, m, s, false, r_->autoMid);
                 record.push_back(c.found ? finishValue(s, std::move(c.value)) : std::string(" "));
                 if (c.found)
                     w.start = c.endAbs;
@@ -670,7 +590,7 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                     if (hasWebScheme(address) && connection) {
                         std::string linked = fetchLinked(address, connection);
                         if (!linked.empty()) {
-                            const std::size_t next = w.find(loopWord_);
+                            const std::size_t next = w.find(r_->loopWord);
                             w.text.insert(next == npos ? w.text.size() : w.start + next, linked);
                             w.changed();
                             linkedSource = std::move(linked);
@@ -687,9 +607,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                 break;
             prevStart = w.start;
             prevSize = w.text.size();
-            if (!post_.passesFilter(record))
+            if (!r_->post.passesFilter(record))
                 continue;
-            if (taktype_ == 0) {
+            if (r_->taktype == 0) {
                 if (!emailScanned)
                     emailScan = scanEmails(*emailSource);
                 emailScanned = true;
@@ -753,11 +673,11 @@ void TtaskExec::postProcess(std::vector<Row>& rows, bool loopMode)
     for (auto& row : rows) {
         // A malformed formula or class item abandons that step for the row only.
         try {
-            post_.applyFormulas(row);
+            r_->post.applyFormulas(row);
         } catch (const std::exception&) {
         }
         try {
-            post_.classifyRow(row);
+            r_->post.classifyRow(row);
         } catch (const std::exception&) {
         }
         if (loopMode)

@@ -3,8 +3,9 @@
 // per page; every finished row is handed over, one at a time, through a callback.
 #pragma once
 
-#include "engine/postprocess.h"
-#include "engine/site_catalogue.h"
+#include "engine/environment.h"
+#include "engine/row.h"
+#include "engine/task.h"
 
 #include <atomic>
 #include <functional>
@@ -14,7 +15,6 @@
 #include <vector>
 
 namespace tarvimo {
-class UserMessages;
 namespace net {
 class HttpClient;
 }
@@ -32,47 +32,41 @@ struct RunState {
     std::atomic<int> charType{0};        // the task's page encoding (shared by its fetchers)
 };
 
-// A finished row: its fields in order.
-using Row = std::vector<std::string>;
-
 class TtaskExec {
 public:
-    // 'messages' receives the load-failure warning (may be null); 'state' is shared with the
-    // master and must outlive the engine.
-    TtaskExec(RunState& state, UserMessages* messages = nullptr, SiteCatalogue catalogue = SiteCatalogue::load());
+    // 'state' is shared with the master and 'env' is the run's; both must outlive the
+    // engine. The e-mail lookup switches are read from the environment's settings file.
+    TtaskExec(RunState& state, const Environment& env);
     ~TtaskExec();
     TtaskExec(const TtaskExec&) = delete;
     TtaskExec& operator=(const TtaskExec&) = delete;
 
     // Every finished row goes through this, one row at a time.
     void setHandOver(std::function<void(const Row&)> handOver) { handOver_ = std::move(handOver); }
-    // Fixes the text of the time column (tests and the command line); empty: the clock.
-    void setFixedTime(std::string timeText) { fixedTime_ = std::move(timeText); }
     // Settings of DefaultSet.ini read at construction: e-mail lookup on/off and by name.
     void setEmailLookup(bool getEmail, bool fromName);
     // Cancels a linked-page fetch or e-mail lookup in flight (stop); thread-safe.
     void cancel();
 
-    // Loads the rule set of a task file (again only when it is another file). False after
-    // the load-failure warning; extraction then goes on with what was read.
-    bool loadRules(const std::string& taskFile);
-    bool loaded() const { return loaded_; }
+    // The task whose rules the engine applies (shared, never changed); without one the
+    // engine extracts nothing.
+    void setTask(TaskPtr task);
+    const TaskPtr& task() const { return task_; }
 
     // Extracts the rows of one page (already converted to GBK). 'connection' fetches linked
     // pages (null: none are fetched). Returns the rows handed over, in order.
-    std::vector<Row> extractPage(const std::string& taskFile, std::string page, net::HttpClient* connection,
-                                 const std::string& pageAddress);
+    std::vector<Row> extractPage(std::string page, net::HttpClient* connection, const std::string& pageAddress);
 
     // The column captions of the rows ("序号" first, then the rule captions, the URL and
     // time captions) and the information types, for the downloader and the grid.
-    const std::vector<std::string>& outputCaptions() const { return columns_.outputCaptions; }
-    const std::vector<std::string>& types() const { return columns_.types; }
-    char delimiter() const { return settings_.delimiter; }
-    int taktype() const { return taktype_; }
+    const std::vector<std::string>& outputCaptions() const { return r_->columns.outputCaptions; }
+    const std::vector<std::string>& types() const { return r_->columns.types; }
+    char delimiter() const { return r_->settings.delimiter; }
+    int taktype() const { return r_->taktype; }
     // Whether the rules end each row with the collection time.
-    bool stampsTime() const { return autoTime_; }
+    bool stampsTime() const { return r_->autoTime; }
     // Whether the task detects the page encoding itself (`autogetCharType`).
-    bool autoCharset() const { return autoCharset_; }
+    bool autoCharset() const { return r_->autoCharset; }
 
     // The scanners, also used on their own: every distinct mobile number or e-mail address
     // in the text, joined with ",".
@@ -84,7 +78,6 @@ private:
     struct Work;
     struct Cut;
 
-    void resetRules();
     std::string prepare(std::string_view marker, bool pageHasCrLf) const;
     Markers markersOf(std::size_t rule, bool pageHasCrLf) const;
     std::vector<Markers> pageMarkers(bool pageHasCrLf) const;
@@ -104,10 +97,8 @@ private:
     void homePageAndEmail(Row& row);
 
     RunState& state_;
-    UserMessages* messages_;
-    SiteCatalogue catalogue_;
+    const Environment& env_;
     std::function<void(const Row&)> handOver_;
-    std::string fixedTime_;
     std::unique_ptr<PatternSet> patterns_;
     std::unique_ptr<Txbemail> email_;
     std::string homeTokens_[2];  // lower-cased tokens of entries that are no home page
@@ -115,17 +106,9 @@ private:
     bool emailFromName_ = true;
     std::atomic<net::HttpClient*> activeConnection_{nullptr};
 
-    // The rule set.
-    std::string taskFile_;
-    bool loaded_ = false;
-    PostSettings settings_;
-    RuleColumns columns_;
-    FieldPostProcessor post_;
-    std::vector<std::string> begins_, ends_;
-    bool wholePage_ = false, loop_ = false, autoMid_ = true, saveUrl_ = false, autoTime_ = true;
-    bool midCut_ = false, autoCharset_ = false, autoBase_ = true;
-    std::string midMarker_, loopWord_, loopWordStored_, loopFront_, loopHind_, fixedBase_, startAddress_;
-    int taktype_ = 0;
+    // The rule set: the task's, or an empty one.
+    TaskPtr task_;
+    const RuleSet* r_;
 
     // Per page.
     std::string pageBase_;

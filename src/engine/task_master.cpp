@@ -1,8 +1,6 @@
 #include "engine/task_master.h"
 
-#include "base/clock.h"
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 #include "engine/address_list.h"
 #include "net/internet_control.h"
@@ -16,7 +14,6 @@
 #include "store/task_schema.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
@@ -27,24 +24,6 @@
 namespace tarvimo::engine {
 
 namespace {
-
-// Engine warnings of the workers go to the owner's message list on the main thread.
-class OwnerMessages : public UserMessages {
-public:
-    OwnerMessages(TtaskMaster& master, MasterOwner* owner) : master_(master), owner_(owner) {}
-    void warning(std::string_view t) override { post(std::string(t)); }
-    void information(std::string_view t) override { post(std::string(t)); }
-    bool question(std::string_view) override { return false; }
-
-private:
-    void post(const std::string& line)
-    {
-        if (owner_)
-            master_.callOnMain([&] { owner_->addMessage(line); });
-    }
-    TtaskMaster& master_;
-    MasterOwner* owner_;
-};
 
 std::vector<std::string> lowerSorted(const std::string& commaList)
 {
@@ -57,20 +36,13 @@ std::vector<std::string> lowerSorted(const std::string& commaList)
 
 } // namespace
 
-TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::string settingsPath,
+TtaskMaster::TtaskMaster(std::string taskFile, TaskPtr task, const Environment& env, MasterOwner* owner,
                          std::unique_ptr<LinkScanner> scanner, QObject* parent)
-    : QObject(parent), owner_(owner),
-      settingsPath_(settingsPath.empty() ? store::settings::defaultPath() : std::move(settingsPath)),
+    : QObject(parent), owner_(owner), env_(env), taskFile_(std::move(taskFile)), task_(std::move(task)),
       scanner_(std::move(scanner))
 {
-    messages_ = std::make_unique<OwnerMessages>(*this, owner_);
-    try {
-        catalogue_ = SiteCatalogue::load();
-    } catch (const std::exception&) {
-        catalogue_ = SiteCatalogue::shipped();
-    }
-    referer_ = catalogue_.baseUrl("D1");
-    shaper_ = std::make_unique<ContactShaper>(catalogue_);
+    referer_ = env_.catalogue.baseUrl("D1");
+    shaper_ = std::make_unique<ContactShaper>(env_.catalogue);
     internet_ = std::make_unique<net::TinternetControl>();
     if (scanner_)
         scanner_->setEvents(this);
@@ -79,22 +51,21 @@ TtaskMaster::TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::s
         runState0_.runCounter.store(owner_->runCounter());
         options_ = owner_->runOptions();
     }
-    if (!files::exists(taskFile))
+    if (!task_)
         return;
-    taskFile_ = taskFile;
-    const std::string name = files::baseName(taskFile);
-    taskName_ = name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
-    if (!readTaskConfig(taskFile, config_))
-        return;
-    loaded_ = true;
+    config_ = task_->config;
+    taskName_ = task_->name;
     runState0_.charType.store(config_.charType);
     nextSerial_ = config_.nextSerial;
     siteCode_ = shaper_->siteCode(config_.urlbegin);
-    if (siteCode_ == kNoSite)
-        plainLayout_ = plainRowLayout(taskFile);
     if (config_.taktype == 0 && owner_)
         owner_->setContactTask(true);
-    start();
+}
+
+const PlainRowLayout& TtaskMaster::plainLayout() const
+{
+    static const PlainRowLayout none;
+    return task_ ? task_->layout : none;
 }
 
 TtaskMaster::~TtaskMaster()
@@ -139,13 +110,19 @@ void TtaskMaster::closeThreads()
 
 void TtaskMaster::start()
 {
+    if (startCalled_ || !task_)
+        return;
+    startCalled_ = true;
+    std::string error;
+    if (!writeLoadTimeChanges(*task_, &error) && !error.empty() && owner_)
+        owner_->addMessage("无法写入任务文件 " + text::gbkToUtf8(error));
     if (scanner_) {
         LinkScanner::Setup s;
-        s.resultsFile = files::joinPath(files::joinPath(home::folder(), "Files"), taskName_ + ".txt");
+        s.resultsFile = files::joinPath(files::joinPath(env_.home, "Files"), taskName_ + ".txt");
         try {
             files::makeDirs(files::dirName(s.resultsFile));
         } catch (const std::exception&) {
-            s.resultsFile = files::joinPath(home::folder(), taskName_ + ".txt");
+            s.resultsFile = files::joinPath(env_.home, taskName_ + ".txt");
         }
         s.limiterWords = lowerSorted(config_.getWords);
         s.filterEnabled = config_.urlfilterword;
@@ -163,7 +140,7 @@ void TtaskMaster::start()
 
 void TtaskMaster::buildUrlList()
 {
-    UrlListResult r = taskAddresses(config_, *internet_);
+    UrlListResult r = taskAddresses(config_, env_, *internet_);
     {
         std::lock_guard lk(listMutex_);
         urlList_.reserve(r.urls.size());
@@ -213,7 +190,7 @@ void TtaskMaster::startWorkers()
 {
     try {
         std::lock_guard wl(workersMutex_);
-        if (runState_.load() == 2 || finished_.load() || stopRequested_.load())
+        if (runState_.load() == RunStatus::Ended || finished_.load() || stopRequested_.load())
             return;
         started_ = true;
         if (!workers_.empty()) {
@@ -221,7 +198,7 @@ void TtaskMaster::startWorkers()
                 w->stopFlag.store(false);
         } else {
             int n = options_.threads > 0 ? options_.threads
-                                         : store::settings::readTaskMasterThreadCount(settingsPath_);
+                                         : store::settings::readTaskMasterThreadCount(env_.settingsPath);
             if ((config_.directMode && config_.ruleloop) || !config_.cookie.empty())
                 n = 1;
             else if (n < 1)
@@ -230,7 +207,7 @@ void TtaskMaster::startWorkers()
                 n = 20;
             for (int i = 0; i < n; ++i) {
                 liveWorkers_.fetch_add(1);
-                workers_.push_back(std::make_unique<TtaskThread>(*this, i));
+                workers_.push_back(std::make_unique<TtaskThread>(*this, FetcherSetup{task_, &env_, &runState0_, referer_}, i));
             }
         }
     } catch (const std::exception&) {
@@ -251,7 +228,7 @@ void TtaskMaster::startGathering()
         std::lock_guard lk(listMutex_);
         pages = urlList_.items();
     }
-    const auto fetch = store::settings::readFetcherSettings(settingsPath_);
+    const auto fetch = store::settings::readFetcherSettings(env_.settingsPath);
     GatherSetup setup = gatherSetupOf(config_, std::move(pages), fetch.timeoutMs, fetch.maxBodyBytes);
     std::lock_guard wl(workersMutex_);
     started_ = true;
@@ -347,20 +324,28 @@ void TtaskMaster::scanWorking(bool working)
 
 // ---- Worker side ----------------------------------------------------------------------
 
-bool TtaskMaster::takeNext(int& index, std::string& address)
+bool TtaskMaster::takeNext(std::string& address)
 {
     std::lock_guard lk(listMutex_);
     if (!hasWorkLocked())
         return false;
-    index = urlCursor_++;
-    address = workList()[index];
+    address = workList()[urlCursor_++];
     return true;
 }
 
-void TtaskMaster::waitForWork(TtaskThread& worker)
+void TtaskMaster::waitForWork(const std::function<bool()>& giveUp)
 {
     std::unique_lock lk(listMutex_);
-    wake_.wait(lk, [&] { return hasWorkLocked() || urlGenerationDone_.load() || worker.shouldEnd(); });
+    wake_.wait(lk, [&] { return hasWorkLocked() || urlGenerationDone_.load() || giveUp(); });
+}
+
+void TtaskMaster::waitUntil(const std::function<bool()>& until, std::chrono::milliseconds limit)
+{
+    std::unique_lock lk(listMutex_);
+    if (limit.count() > 0)
+        wake_.wait_for(lk, limit, until);
+    else
+        wake_.wait(lk, until);
 }
 
 void TtaskMaster::addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter)
@@ -384,10 +369,17 @@ void TtaskMaster::addSubPages(const std::vector<std::string>& links, const std::
         wake_.notify_all();
 }
 
-void TtaskMaster::addFailed(const std::string& url)
+void TtaskMaster::pageFailed(const std::string& address, const std::string& reason)
 {
-    std::lock_guard lk(listMutex_);
-    failedUrls_.add(url);
+    {
+        std::lock_guard lk(listMutex_);
+        failedUrls_.add(address);
+        ++failedCount_;
+    }
+    callOnMain([&] {
+        if (owner_)
+            owner_->pageFailed(address, reason);
+    });
 }
 
 bool TtaskMaster::callOnMain(const std::function<void()>& fn)
@@ -450,9 +442,9 @@ void TtaskMaster::handOverRows(std::vector<Row> rows)
     callOnMain([&] { deliverRows(std::move(rows)); });
 }
 
-void TtaskMaster::finishWorker()
+void TtaskMaster::workerFinished()
 {
-    callOnMain([this] { workerFinished(); });
+    callOnMain([this] { lastWorkerFinished(); });
 }
 
 void TtaskMaster::workerEnded()
@@ -481,8 +473,8 @@ void TtaskMaster::deliverRow(int siteCode)
         return;
     // What every row of this hand-over is shaped against; only the serial number changes.
     ContactShaper::Target target;
-    target.time = options_.fixedTime.empty() ? clock::localTimeText() : options_.fixedTime;
-    target.appendTime = plainLayout_.appendTime;
+    target.time = env_.now();
+    target.appendTime = plainLayout().appendTime;
     target.delimiter = config_.ruleDelimiter;
     target.columnHolds = [this](int column, const std::string& value) { return owner_->columnHolds(column, value); };
     // Rows are delivered one at a time; the rows of a page keep their order.
@@ -499,7 +491,7 @@ void TtaskMaster::deliverRow(int siteCode)
     }
 }
 
-void TtaskMaster::workerFinished()
+void TtaskMaster::lastWorkerFinished()
 {
     // The master's part of the run ends with its last worker, so no worker is still
     // delivering rows when the owner closes the run.
@@ -508,49 +500,58 @@ void TtaskMaster::workerFinished()
         std::lock_guard wl(workersMutex_);
         count = workers_.size();
     }
-    if (++workersFinished_ < count)
+    if (++workersFinished_ < count || endPending_)
         return;
     finished_.store(true);
-    runState_.store(2);
-    if (finishDelayMs_ > 0) {
-        QEventLoop loop;
-        QTimer::singleShot(finishDelayMs_, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
+    runState_.store(RunStatus::Ended);
+    endPending_ = true;
+    // A timed continuation, not a wait: the main thread goes on, and a master freed in
+    // the meantime takes its timer with it.
+    if (finishDelayMs_ > 0)
+        QTimer::singleShot(finishDelayMs_, this, [this] { reportEnd(); });
+    else
+        reportEnd();
+}
+
+void TtaskMaster::reportEnd()
+{
+    // The numbering is kept first: the owner may free this master when it hears the end.
+    keepNumbering();
     if (owner_)
         owner_->mastersReport();
-    keepNumbering();
 }
 
 void TtaskMaster::keepNumbering()
 {
     // The numbering is kept through the store that matches the file, so an encrypted
     // task stays an encrypted task.
+    if (!config_.autoSaveNo)
+        return;
+    const int n = owner_ ? owner_->lastSerialNumber() : 0;
     try {
         store::TEncryptInifile ini(taskFile_);
-        if (!store::readBool(ini, store::task::autoSaveNo))
-            return;
-        const int n = owner_ ? owner_->lastSerialNumber() : 0;
         store::writeInt(ini, store::task::NowNO, n + 1);
         ini.UpdateFile();
         nextSerial_ = n + 1;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (owner_)
+            owner_->addMessage("无法保存下一个序号 " + std::to_string(n + 1) + ": " + e.what());
     }
 }
 
-void TtaskMaster::controlRun(int command)
+void TtaskMaster::controlRun(RunCommand command)
 {
     std::lock_guard wl(workersMutex_);
     switch (command) {
-    case 1:
+    case RunCommand::Pause:
         for (auto& w : workers_)
             w->pauseFlag.store(true);
         break;
-    case 2:
+    case RunCommand::Resume:
         for (auto& w : workers_)
             w->pauseFlag.store(false);
         break;
-    case 3:
+    case RunCommand::Stop:
         stopRequested_.store(true);
         if (scanner_ && scanner_->running()) {
             scanner_->stop();
@@ -598,6 +599,12 @@ std::vector<std::string> TtaskMaster::failedUrls() const
 {
     std::lock_guard lk(listMutex_);
     return failedUrls_.items();
+}
+
+int TtaskMaster::failedCount() const
+{
+    std::lock_guard lk(listMutex_);
+    return failedCount_;
 }
 
 std::size_t TtaskMaster::workerCount() const

@@ -1,25 +1,33 @@
-// The runtime controller of one task file inside a running task: loads the task, builds its
+// The runtime controller of one task file inside a running task: builds the task's
 // addresses, gathers detail links from listing pages when the task asks for it, owns the
-// fetch workers and the work list they share, and delivers their rows to its owner on the
-// main thread.
+// fetch workers and the work list they share (it is their WorkQueue), and delivers their
+// rows to its owner on the main thread.
 //
-// Threads: the master lives on the main thread (create, destroy, controlRun, row delivery,
-// worker end). Workers and the gatherer are std::threads; they reach the main thread with
-// callOnMain(), which blocks the caller until the call has run or the master is closing,
-// so a worker never waits for a wake-up that may not come. Pause is honoured at safe
-// points; stop aborts transfers in flight; the destructor joins every thread.
+// Life: construction takes the loaded task and starts nothing; start() builds the
+// addresses and starts the workers. A master whose task could not be read stays idle.
+//
+// Threads: the master lives on the main thread (create, start, destroy, controlRun, row
+// delivery, worker end). Workers and the gatherer are std::threads; they reach the main
+// thread with callOnMain(), which blocks the caller until the call has run or the master
+// is closing, so a worker never waits for a wake-up that may not come. No event loop runs
+// inside the master: the pause after the last worker is a timed continuation. Pause is
+// honoured at safe points; stop aborts transfers in flight; the destructor joins every
+// thread.
 #pragma once
 
 #include "base/messages.h"
 #include "engine/contact_rows.h"
+#include "engine/environment.h"
 #include "engine/get_url_list.h"
 #include "engine/link_scanner.h"
 #include "engine/master_owner.h"
-#include "engine/task_config.h"
+#include "engine/task.h"
 #include "engine/task_exec.h"
 #include "engine/url_list.h"
+#include "engine/work_queue.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <atomic>
 #include <condition_variable>
@@ -40,19 +48,18 @@ namespace tarvimo::engine {
 class MasterOwner;
 class TtaskThread;
 
-class TtaskMaster : public QObject, public GatherSink, public ScanEvents {
+class TtaskMaster : public QObject, public GatherSink, public ScanEvents, public WorkQueue {
 public:
-    // Loads the task file and starts collecting. 'settingsPath' is the DefaultSet.ini the
-    // master and its workers read (empty: the home folder's). A missing or unreadable task
-    // file leaves the master idle.
-    // 'scanner' is the link-scanning crawler for gather-mode tasks that set `urlScan`
-    // (null: such a task gathers with TGetUrlList).
-    TtaskMaster(const std::string& taskFile, MasterOwner* owner, std::string settingsPath = {},
+    // 'task' is the loaded task file 'taskFile' (null: it could not be read; the master
+    // stays idle). 'env' must outlive the master. 'scanner' is the link-scanning crawler
+    // for gather-mode tasks that set `urlScan` (null: such a task gathers with TGetUrlList).
+    TtaskMaster(std::string taskFile, TaskPtr task, const Environment& env, MasterOwner* owner,
                 std::unique_ptr<LinkScanner> scanner = nullptr, QObject* parent = nullptr);
     ~TtaskMaster() override;
 
-    // 1 pause, 2 resume, 3 stop.
-    void controlRun(int command);
+    // Builds the addresses and starts collecting (once).
+    void start();
+    void controlRun(RunCommand command);
 
     // Appends new links to the detail list and starts or wakes the workers.
     void addGatheredUrls(std::vector<std::string>& links);
@@ -73,9 +80,10 @@ public:
     void showDownloadStatus(const std::string& text);
 
     // State read by the owner and tests.
-    bool loaded() const { return loaded_; }
+    bool loaded() const { return task_ != nullptr; }
+    const TaskPtr& task() const { return task_; }
     bool finished() const { return finished_.load(); }
-    int runState() const { return runState_.load(); }
+    RunStatus runState() const { return runState_.load(); }
     bool stopRequested() const { return stopRequested_.load(); }
     bool directMode() const { return config_.directMode; }
     bool urlGenerationDone() const { return urlGenerationDone_.load(); }
@@ -91,6 +99,7 @@ public:
     std::vector<std::string> urlList() const;
     std::vector<std::string> gatheredUrls() const;
     std::vector<std::string> failedUrls() const;
+    int failedCount() const;
     std::size_t workerCount() const;
     // Workers whose thread has not ended yet.
     int liveWorkers() const;
@@ -105,11 +114,10 @@ public:
     // The directory site the task collects from (kNoSite: none), and how its rows look
     // when it is none.
     int siteCode() const { return siteCode_; }
-    const PlainRowLayout& plainLayout() const { return plainLayout_; }
-    // The fixed time text of this run's rows (empty: the clock).
-    const std::string& fixedTime() const { return options_.fixedTime; }
+    const PlainRowLayout& plainLayout() const;
 
-    // The milliseconds the master waits, processing events, when its last worker has finished.
+    // The milliseconds the master waits after its last worker has finished before it
+    // reports its end (the main thread goes on meanwhile).
     void setFinishDelayMs(int ms) { finishDelayMs_ = ms; }
 
     // Runs 'fn' on the main thread and waits for it; false when the master closed first.
@@ -120,45 +128,44 @@ protected:
     // Runs the calls workers are waiting for.
     void customEvent(QEvent* event) override;
 
-private:
-    friend class TtaskThread;
+    // WorkQueue (fetcher threads).
+    bool takeNext(std::string& address) override;
+    bool complete() const override { return urlGenerationDone_.load(); }
+    void waitForWork(const std::function<bool()>& giveUp) override;
+    void waitUntil(const std::function<bool()>& until, std::chrono::milliseconds limit) override;
+    void wake() override { wakeWorkers(); }
+    void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter) override;
+    void handOverRows(std::vector<Row> rows) override;
+    void pageFailed(const std::string& address, const std::string& reason) override;
+    void workerFinished() override;
+    void workerEnded() override;
 
-    void start();
+private:
     void buildUrlList();
     void startCollection();
     void startWorkers();
     void startGathering();
     void wakeWorkers();
-    // Worker side (any thread).
-    bool takeNext(int& index, std::string& address);
     // The list the workers walk (call with listMutex_ held).
     UrlList& workList() { return config_.directMode ? urlList_ : gatheredUrls_; }
     const UrlList& workList() const { return config_.directMode ? urlList_ : gatheredUrls_; }
     bool hasWorkLocked() const { return static_cast<std::size_t>(urlCursor_) < workList().size(); }
-    void waitForWork(TtaskThread& worker);
-    void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter);
-    void addFailed(const std::string& url);
-    void handOverRows(std::vector<Row> rows);
-    void finishWorker();
-    void workerEnded();
     // Main thread.
     void rowsReady();
-    void workerFinished();
+    void lastWorkerFinished();
+    void reportEnd();
     void deliverRow(int siteCode);
     void keepNumbering();
     void closeThreads();
 
     MasterOwner* owner_;
-    std::string settingsPath_;
+    const Environment& env_;
     std::string taskFile_, taskName_;
-    TaskConfig config_;
-    bool loaded_ = false;
+    TaskPtr task_;
+    TaskConfig config_;   // the task's (defaults when it could not be read)
     RunState runState0_;  // shared with the workers' engines (charType)
-    std::unique_ptr<UserMessages> messages_;  // engine warnings -> the owner's message list
-    SiteCatalogue catalogue_;
     std::unique_ptr<ContactShaper> shaper_;
     int siteCode_ = kNoSite;
-    PlainRowLayout plainLayout_;
     RunOptions options_;
     std::string referer_;
     std::unique_ptr<net::TinternetControl> internet_;
@@ -167,13 +174,14 @@ private:
     int scanPage_ = 0;
     std::vector<std::string> knownUrls_;
 
-    std::atomic<int> runState_{0};
+    std::atomic<RunStatus> runState_{RunStatus::Running};
     std::atomic<bool> finished_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> urlGenerationDone_{false};
     std::atomic<int> urlTotal_{0};
     int nextSerial_ = 1;
     int finishDelayMs_ = 1000;
+    bool startCalled_ = false;
 
     // Lists and the cursor, guarded by listMutex_; waiting workers sleep on wake_.
     mutable std::mutex listMutex_;
@@ -181,6 +189,7 @@ private:
     UrlList urlList_;
     UrlList gatheredUrls_;
     UrlList failedUrls_;
+    int failedCount_ = 0;
     int urlCursor_ = 0;
     // The rows being delivered (main thread only).
     std::vector<Row> pendingRows_;
@@ -190,6 +199,7 @@ private:
     std::vector<std::unique_ptr<TtaskThread>> workers_;
     std::atomic<int> liveWorkers_{0};
     std::size_t workersFinished_ = 0;  // main thread only
+    bool endPending_ = false;          // main thread only: the timed end report is due
     std::unique_ptr<TGetUrlList> gatherer_;
     bool started_ = false;
 

@@ -6,7 +6,6 @@
 #include "engine/link_collection.h"
 #include "engine/page_text.h"
 #include "engine/task_exec.h"
-#include "engine/task_master.h"
 #include "store/delimited.h"
 #include "store/settings.h"
 
@@ -21,11 +20,11 @@ namespace {
 constexpr int kRecycleAfter = 500;
 constexpr int kFailedPagePauseMs = 10;
 
-std::string readLocalPage(const std::string& address)
+std::optional<std::string> readLocalPage(const std::string& path)
 {
     std::string raw;
-    if (!files::tryReadAll(home::toNativePath(address), raw))
-        return {};
+    if (!files::tryReadAll(path, raw))
+        return std::nullopt;
     std::string page;
     page.reserve(raw.size() + raw.size() / 16);
     bool first = true;
@@ -39,9 +38,10 @@ std::string readLocalPage(const std::string& address)
 }
 } // namespace
 
-TtaskThread::TtaskThread(TtaskMaster& master, int index) : master_(master), index_(index)
+TtaskThread::TtaskThread(WorkQueue& queue, FetcherSetup setup, int index)
+    : queue_(queue), setup_(std::move(setup)), config_(setup_.task->config), index_(index)
 {
-    const TaskConfig& c = master_.config_;
+    const TaskConfig& c = config_;
     rewrite_ = UrlRewrite{c.urlreplace, c.urlKeywordOrinal, c.urlKeywordNow};
     if (c.urlfilterword)
         filter_ = store::splitDelimited(c.filterWords, ',');
@@ -77,19 +77,17 @@ void TtaskThread::join()
 
 void TtaskThread::pauseFor(int ms)
 {
-    std::unique_lock lk(master_.listMutex_);
-    master_.wake_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return shouldEnd(); });
+    queue_.waitUntil([this] { return shouldEnd(); }, std::chrono::milliseconds(ms));
 }
 
 void TtaskThread::waitWhilePaused()
 {
-    std::unique_lock lk(master_.listMutex_);
-    master_.wake_.wait(lk, [this] { return !pauseFlag.load() || shouldEnd(); });
+    queue_.waitUntil([this] { return !pauseFlag.load() || shouldEnd(); }, std::chrono::milliseconds(0));
 }
 
 void TtaskThread::newConnection()
 {
-    const auto s = store::settings::readFetcherSettings(master_.settingsPath_);
+    const auto s = store::settings::readFetcherSettings(setup_.env->settingsPath);
     auto client = std::make_unique<net::HttpClient>();
     client->setUserAgent(net::kUserAgent);
     client->setFollowRedirects(true);
@@ -97,8 +95,8 @@ void TtaskThread::newConnection()
     client->setConnectTimeoutMs(s.timeoutMs);
     client->setReadTimeoutMs(s.timeoutMs);
     client->setMaxBodyBytes(s.maxBodyBytes);
-    if (!master_.config_.cookie.empty())
-        client->setExtraHeader("cookie", master_.config_.cookie);
+    if (!config_.cookie.empty())
+        client->setExtraHeader("cookie", config_.cookie);
     if (s.proxy.use) {
         net::ProxySettings p;
         p.host = s.proxy.host;
@@ -108,7 +106,7 @@ void TtaskThread::newConnection()
         p.basicAuth = s.proxy.basicAuth;
         client->setProxy(p);
     }
-    client->setReferer(master_.referer_);
+    client->setReferer(setup_.referer);
     std::lock_guard lk(httpMutex_);
     http_ = std::move(client);
     // A stop that came while the connection was being made still reaches it.
@@ -145,11 +143,9 @@ void TtaskThread::refreshConnection()
 void TtaskThread::run()
 {
     try {
-        auto exec = std::make_unique<TtaskExec>(master_.runState0_, master_.messages_.get(), master_.catalogue_);
-        const auto mail = store::settings::readEmailLookupSettings(master_.settingsPath_);
-        exec->setEmailLookup(mail.getEmail, mail.emailFromName);
+        auto exec = std::make_unique<TtaskExec>(*setup_.state, *setup_.env);
+        exec->setTask(setup_.task);
         exec->setHandOver([this](const Row& row) { handOver(row); });
-        exec->setFixedTime(master_.fixedTime());
         std::lock_guard lk(httpMutex_);
         exec_ = std::move(exec);
     } catch (const std::exception&) {
@@ -160,16 +156,15 @@ void TtaskThread::run()
         waitWhilePaused();
         if (shouldEnd())
             break;
-        int index = 0;
         std::string item;
-        if (!master_.takeNext(index, item)) {
+        if (!queue_.takeNext(item)) {
             if (stopFlag.load() || terminated_.load())
                 break;
-            if (master_.urlGenerationDone_.load()) {
-                master_.finishWorker();
+            if (queue_.complete()) {
+                queue_.workerFinished();
                 break;
             }
-            master_.waitForWork(*this);
+            queue_.waitForWork([this] { return shouldEnd(); });
             continue;
         }
         if (terminated_.load())
@@ -184,16 +179,21 @@ void TtaskThread::run()
         exec_.reset();
     }
     ended_.store(true);
-    master_.workerEnded();
+    queue_.workerEnded();
 }
 
-std::optional<std::string> TtaskThread::fetchPage(const std::string& address)
+std::optional<std::string> TtaskThread::fetchPage(const std::string& address, std::string& why)
 {
-    if (home::isLocalPath(address))
-        return readLocalPage(address);
+    if (home::isLocalPath(address)) {
+        auto page = readLocalPage(setup_.env->nativePath(address));
+        if (!page)
+            why = "cannot read the file";
+        return page;
+    }
     const Request req = parseRequest(address);
     net::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
     if (!r.success()) {
+        why = r.ok ? "HTTP " + std::to_string(r.status) : r.error;
         http_->disconnect();
         return std::nullopt;
     }
@@ -209,7 +209,7 @@ std::optional<std::string> TtaskThread::fetchSubPage(const std::string& address)
     }
     // Linked and frame pages come in the task's encoding too; without this a UTF-8 site
     // would append undecoded bytes to GBK text. No detection: the page itself decided.
-    return convertPage(std::move(r.body), false, master_.runState0_.charType);
+    return convertPage(std::move(r.body), false, setup_.state->charType);
 }
 
 void TtaskThread::appendLinked(std::string& page, UrlList& links)
@@ -224,7 +224,7 @@ void TtaskThread::appendLinked(std::string& page, UrlList& links)
 
 void TtaskThread::widen(std::string& page, const std::string& address)
 {
-    const TaskConfig& c = master_.config_;
+    const TaskConfig& c = config_;
     if (!c.useChild && !c.unionUrl && !c.getFrame)
         return;  // most tasks widen nothing: no per-page work
     const std::string base = pageBaseUrl(address, c.autogetmainURL, c.getmainURL);
@@ -232,7 +232,7 @@ void TtaskThread::widen(std::string& page, const std::string& address)
     if (c.useChild && !text::trim(c.childWords).empty()) {
         UrlList found;
         collectLinks(page, base, c.childWords, found);
-        master_.addSubPages(found.items(), filter_);
+        queue_.addSubPages(found.items(), filter_);
     }
     if (!c.unionUrl && !c.getFrame)
         return;
@@ -267,15 +267,20 @@ void TtaskThread::widen(std::string& page, const std::string& address)
 
 void TtaskThread::processAddress(const std::string& address)
 {
-    std::optional<std::string> raw = fetchPage(address);
-    if (!raw || shouldEnd())
-        return;  // a failed request only skips the address
+    std::string why;
+    std::optional<std::string> raw = fetchPage(address, why);
+    if (shouldEnd())
+        return;
+    if (!raw) {
+        queue_.pageFailed(address, why);  // a failed request only skips the address
+        return;
+    }
     try {
-        std::string page = convertPage(std::move(*raw), master_.config_.autogetCharType, master_.runState0_.charType);
+        std::string page = convertPage(std::move(*raw), config_.autogetCharType, setup_.state->charType);
         widen(page, address);
         if (shouldEnd())
             return;
-        exec_->extractPage(master_.taskFile_, std::move(page), http_.get(), address);
+        exec_->extractPage(std::move(page), http_.get(), address);
         // The connection stays open for the next page when the server keeps it: a new
         // TCP connection per page would halve the throughput. It is still renewed every
         // kRecycleAfter requests and after any failure.
@@ -291,14 +296,14 @@ void TtaskThread::processAddress(const std::string& address)
             return;
         dropConnection();
         newConnection();
-        master_.addFailed(address);
+        queue_.pageFailed(address, "the page could not be read");
         pauseFor(kFailedPagePauseMs);
     }
 }
 
 void TtaskThread::handOver(const std::vector<std::string>& row)
 {
-    if (master_.config_.taktype == 0) {
+    if (config_.taktype == 0) {
         // Company directories are read slowly, one row at a time, as a person would.
         thread_local std::mt19937 rng{std::random_device{}()};
         pauseFor(500 + static_cast<int>(rng() % 1000));
@@ -306,7 +311,7 @@ void TtaskThread::handOver(const std::vector<std::string>& row)
     waitWhilePaused();
     if (shouldEnd())
         return;
-    master_.handOverRows({row});
+    queue_.handOverRows({row});
 }
 
 } // namespace tarvimo::engine

@@ -1,12 +1,16 @@
-// One page fetcher of a task master: takes the next address of the master's work list,
-// gets the page (GET, form POST or a local file), converts it to GBK, widens it with
-// linked and frame pages, adds sub-page addresses to the work list and hands the page to
-// its own extraction engine, whose rows go to the master on the main thread.
+// One page fetcher of a task master: takes the next address of the work queue, gets the
+// page (GET, form POST or a local file), converts it to GBK, widens it with linked and
+// frame pages, adds sub-page addresses to the queue and hands the page to its own
+// extraction engine, whose rows go through the queue to the main thread. A page that
+// cannot be had is reported to the queue with its reason and skipped.
 #pragma once
 
-#include "net/http_client.h"
+#include "engine/environment.h"
+#include "engine/task.h"
 #include "engine/url_generation.h"
 #include "engine/url_list.h"
+#include "engine/work_queue.h"
+#include "net/http_client.h"
 
 #include <atomic>
 #include <memory>
@@ -18,13 +22,21 @@
 
 namespace tarvimo::engine {
 
-class TtaskMaster;
 class TtaskExec;
+struct RunState;
+
+// What a fetcher works with: all of it outlives the fetcher.
+struct FetcherSetup {
+    TaskPtr task;
+    const Environment* env = nullptr;
+    RunState* state = nullptr;  // shared with the master (page encoding, run counter)
+    std::string referer;
+};
 
 class TtaskThread {
 public:
     // Starts the thread at once.
-    TtaskThread(TtaskMaster& master, int index);
+    TtaskThread(WorkQueue& queue, FetcherSetup setup, int index);
     // Terminates and joins.
     ~TtaskThread();
     TtaskThread(const TtaskThread&) = delete;
@@ -50,7 +62,8 @@ private:
     void newConnection();
     void dropConnection();
     void processAddress(const std::string& address);
-    std::optional<std::string> fetchPage(const std::string& address);
+    // The page, or nothing with 'why' set.
+    std::optional<std::string> fetchPage(const std::string& address, std::string& why);
     std::optional<std::string> fetchSubPage(const std::string& address);
     void widen(std::string& page, const std::string& address);
     void appendLinked(std::string& page, UrlList& links);
@@ -59,7 +72,9 @@ private:
     void pauseFor(int ms);
     void waitWhilePaused();
 
-    TtaskMaster& master_;
+    WorkQueue& queue_;
+    const FetcherSetup setup_;
+    const TaskConfig& config_;
     const int index_;
     UrlRewrite rewrite_;
     std::unique_ptr<TtaskExec> exec_;

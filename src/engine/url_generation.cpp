@@ -24,10 +24,10 @@ bool toInt(std::string_view s, long long& out)
     return true;
 }
 
-std::vector<std::string> addressFile(const std::string& value, bool& readable)
+std::vector<std::string> addressFile(const std::string& value, const std::string& home, bool& readable)
 {
     std::string bytes;
-    readable = files::tryReadAll(home::toNativePath(value), bytes);
+    readable = files::tryReadAll(home::toNativePath(value, home), bytes);
     std::vector<std::string> urls;
     for (auto& line : text::splitLines(bytes))
         if (!text::trimView(line).empty())  // blank lines are no addresses
@@ -84,7 +84,7 @@ UrlListResult buildUrlList(const UrlNavigation& nav)
     const std::string& b = nav.begin;
     if (b.find(":\\") != npos) {
         bool readable = false;
-        urls = addressFile(b, readable);
+        urls = addressFile(b, nav.home, readable);
         if (urls.empty()) {
             result.ok = false;
             result.error = readable ? "the address file holds no address" : "the address file cannot be read";

@@ -21,6 +21,7 @@ struct UrlNavigation {
     std::string pageEnd;     // urlpageend
     int increment = 1;       // urlinc
     std::vector<std::string> extraUrls;  // URLlist
+    std::string home;                    // the folder a relative address file is read from
 };
 
 struct UrlListResult {

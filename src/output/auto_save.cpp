@@ -1,11 +1,8 @@
 #include "output/auto_save.h"
 
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 #include "output/grid_export.h"
-#include "store/encrypt_inifile.h"
-#include "store/schema.h"
 #include "store/task_schema.h"
 
 namespace tarvimo::output {
@@ -35,19 +32,15 @@ void AutoSave::runStarted()
 {
     timer_.stop();
     fileName_.clear();
-    namespace t = store::task;
-    try {
-        store::TEncryptInifile ini(frame_.taskFile());
-        if (!store::readBool(ini, t::taskAutoSave))
-            return;
-        periodMinutes_ = store::readInt(ini, t::taskAutoSavePL);
-        std::string name = store::readString(ini, t::taskAutoSaveName);
-        if (text::trimView(name).empty())
-            name = t::defaultAutoSaveName(text::utf8ToGbk(frame_.taskName()));
-        fileName_ = home::toNativePath(name + ".txt");
-    } catch (const std::exception&) {
+    const engine::TaskPtr& task = frame_.task();
+    if (!task || !task->autoSave.on)
         return;
-    }
+    const auto& env = frame_.environment();
+    periodMinutes_ = task->autoSave.periodMinutes;
+    std::string name = task->autoSave.name;
+    if (text::trimView(name).empty())
+        name = store::task::defaultAutoSaveName(env.home, text::utf8ToGbk(frame_.taskName()));
+    fileName_ = env.nativePath(name + ".txt");
     if (periodMinutes_ < 1)
         periodMinutes_ = 10;
     timer_.start(periodMinutes_ * 60 * 1000);

@@ -10,7 +10,6 @@
 #include "store/task_schema.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QThread>
 
 #include <chrono>
@@ -31,10 +30,10 @@ std::string siblingOf(const std::string& taskFile, const std::string& suffix)
 }
 
 // A path named in a task's list of additional tasks, as a file-system path.
-std::string additionalTaskPath(const std::string& value, const std::string& taskFile)
+std::string additionalTaskPath(const std::string& value, const std::string& taskFile, const engine::Environment& env)
 {
     if (home::isLocalPath(value))
-        return home::toNativePath(value);
+        return env.nativePath(value);
     return files::joinPath(files::dirName(taskFile), text::gbkToUtf8(value));
 }
 
@@ -55,8 +54,8 @@ std::string elapsedText(int seconds)
     return out;
 }
 
-TFrameTaskData::TFrameTaskData(UserMessages& messages, std::string settingsPath, QObject* parent)
-    : QObject(parent), boxes_(messages), settingsPath_(std::move(settingsPath)), grid_(this)
+TFrameTaskData::TFrameTaskData(UserMessages& messages, engine::Environment env, QObject* parent)
+    : QObject(parent), boxes_(messages), env_(std::move(env)), grid_(this)
 {
     timermain_.setInterval(1000);
     timer1_.setInterval(5000);
@@ -65,10 +64,8 @@ TFrameTaskData::TFrameTaskData(UserMessages& messages, std::string settingsPath,
     connect(&timermain_, &QTimer::timeout, this, &TFrameTaskData::timermainTick);
     connect(&timer3_, &QTimer::timeout, this, &TFrameTaskData::timer3Tick);
     connect(&timer4_, &QTimer::timeout, this, &TFrameTaskData::timer4Tick);
-    // Timer1 does nothing when it fires: it is the running indicator.
-    timermain_.start();
-    timer1_.start();
-    timer3_.start();
+    // Timer1 does nothing when it fires: it is the running indicator. The timers start
+    // with the run.
 }
 
 TFrameTaskData::~TFrameTaskData()
@@ -86,7 +83,7 @@ void TFrameTaskData::dropMasters()
     // Every master is told to stop first, so their workers wind down together; freeing a
     // master joins its threads.
     for (auto& [name, m] : masters_)
-        m->controlRun(3);
+        m->controlRun(engine::RunCommand::Stop);
     masters_.clear();
 }
 
@@ -106,15 +103,13 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     className_ = className;
     contactTask_ = false;
     grid_.setMarkMobiles(false);
-    int taktype = 0;
-    std::vector<std::string> additional;
-    try {
-        store::TEncryptInifile ini(taskFile_);
-        taktype = store::readInt(ini, store::task::taktype);
-        additional = store::splitDelimited(store::readString(ini, store::task::AdditionalTask), ',');
-    } catch (const std::exception&) {
-        // An unreadable task keeps the defaults; its master stays idle and says so below.
-    }
+    const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
+    // The task is read once for the whole run; an unreadable task keeps the defaults, its
+    // master stays idle and says so below.
+    task_ = engine::loadTask(path).task;
+    const int taktype = task_ ? task_->config.taktype : 0;
+    const std::vector<std::string> additional =
+        task_ ? store::splitDelimited(task_->additionalTasks, ',') : std::vector<std::string>{};
     finished_ = false;
     endAnnounced_ = false;
     reportWaiting_ = false;
@@ -122,8 +117,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     if (messages_.empty())
         addMessage(kStarting);
 
-    const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
-    enterMaster(files::baseName(path), path);
+    enterMaster(files::baseName(path), path, task_);
     setHeader(taktype);
     if (createOthers) {
         if (taskCreator_)
@@ -133,10 +127,16 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     }
 
     active_ = true;
-    runState_ = 0;
+    runState_ = engine::RunStatus::Running;
+    failedPages_ = 0;
     setStatusLine(kStarting);
     timermain_.start();
     timer1_.start();
+    timer3_.start();
+    // Every master of the run exists before the first one starts, so an early end of one
+    // is weighed against all of them.
+    for (auto& [name, m] : masters_)
+        m->start();
     starting_ = false;
     emit runStarted();
 
@@ -191,7 +191,7 @@ void TFrameTaskData::createMasters(int taktype, const std::string& path, const s
         for (const auto& value : additional) {
             if (text::trimView(value).empty())
                 continue;
-            const std::string file = additionalTaskPath(std::string(text::trimView(value)), path);
+            const std::string file = additionalTaskPath(std::string(text::trimView(value)), path, env_);
             if (files::exists(file))
                 enterMaster(files::baseName(file), file);
         }
@@ -207,9 +207,11 @@ void TFrameTaskData::createMasters(int taktype, const std::string& path, const s
     }
 }
 
-void TFrameTaskData::enterMaster(const std::string& name, const std::string& taskFile)
+void TFrameTaskData::enterMaster(const std::string& name, const std::string& taskFile, engine::TaskPtr task)
 {
-    auto master = std::make_unique<engine::TtaskMaster>(taskFile, this, settingsPath_);
+    if (!task)
+        task = engine::loadTask(taskFile).task;
+    auto master = std::make_unique<engine::TtaskMaster>(taskFile, std::move(task), env_, this);
     master->setFinishDelayMs(masterFinishDelayMs_);
     masters_.emplace_back(name, std::move(master));
 }
@@ -217,6 +219,7 @@ void TFrameTaskData::enterMaster(const std::string& name, const std::string& tas
 void TFrameTaskData::addMaster(const std::string& taskFile)
 {
     enterMaster(std::to_string(masters_.size()), taskFile);
+    masters_.back().second->start();
 }
 
 bool TFrameTaskData::masterRunning(const engine::TtaskMaster& m) const
@@ -227,27 +230,26 @@ bool TFrameTaskData::masterRunning(const engine::TtaskMaster& m) const
 
 // ---- Control ----------------------------------------------------------------------------
 
-void TFrameTaskData::controlRun(int code)
+void TFrameTaskData::controlRun(engine::RunCommand command)
 {
+    using engine::RunCommand;
     for (auto& [name, m] : masters_)
-        m->controlRun(code);
-    if (runState_ == 2)
+        m->controlRun(command);
+    if (runState_ == engine::RunStatus::Ended)
         return;
-    switch (code) {
-    case 1:
-        runState_ = 1;
+    switch (command) {
+    case RunCommand::Pause:
+        runState_ = engine::RunStatus::Paused;
         timermain_.stop();
         timer1_.stop();
         break;
-    case 2:
+    case RunCommand::Resume:
         timermain_.start();
         timer1_.start();
-        runState_ = 0;
+        runState_ = engine::RunStatus::Running;
         break;
-    case 3:
+    case RunCommand::Stop:
         endRun();
-        break;
-    default:
         break;
     }
 }
@@ -266,6 +268,8 @@ void TFrameTaskData::mastersReport()
         }
     addMessage(std::string(28, '-'));
     if (!any) {
+        if (failedPages_ > 0)
+            addMessage("失败页面 " + std::to_string(failedPages_) + " 个");
         addMessage("over ");
         progressEstimate_ = 100;
         endRun();
@@ -276,7 +280,7 @@ void TFrameTaskData::mastersReport()
 void TFrameTaskData::endRun()
 {
     finished_ = true;
-    runState_ = 2;
+    runState_ = engine::RunStatus::Ended;
     active_ = false;
     timer1_.stop();
     if (!endAnnounced_) {
@@ -290,7 +294,7 @@ void TFrameTaskData::restartRun()
     timer4_.start();
     ++runNumber_;
     restarted_ = true;
-    runState_ = 0;
+    runState_ = engine::RunStatus::Running;
     finished_ = false;
     try {
         dropMasters();
@@ -313,7 +317,7 @@ void TFrameTaskData::restartRun()
 
 bool TFrameTaskData::requestClose()
 {
-    if (runState_ != 2) {
+    if (runState_ != engine::RunStatus::Ended) {
         boxes_.warning("请先停止该任务再关闭");
         return false;
     }
@@ -346,11 +350,12 @@ void TFrameTaskData::timer4Tick()
     if (progressEstimate_ < 100 || finished_)
         return;
     timer4_.stop();
-    QEventLoop wait;
-    QTimer::singleShot(timer4WaitMs_, &wait, &QEventLoop::quit);
-    wait.exec();
-    finished_ = true;
-    controlRun(3);
+    // A timed continuation: the frame may be closed and freed before it is due, and then
+    // the timer goes with it.
+    QTimer::singleShot(timer4WaitMs_, this, [this] {
+        finished_ = true;
+        controlRun(engine::RunCommand::Stop);
+    });
 }
 
 // ---- MasterOwner ------------------------------------------------------------------------
@@ -368,6 +373,13 @@ void TFrameTaskData::addMessage(const std::string& line)
 {
     messages_.push_back(line);
     emit messageAdded(static_cast<int>(messages_.size()) - 1);
+}
+
+void TFrameTaskData::pageFailed(const std::string& address, const std::string& reason)
+{
+    ++failedPages_;
+    addMessage("页面失败 " + text::gbkToUtf8(address) + " (" + reason + ")");
+    emit countersChanged();
 }
 
 void TFrameTaskData::setStatusLine(const std::string& text)

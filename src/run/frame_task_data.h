@@ -5,10 +5,12 @@
 // the elapsed time and row count, and refuses to close while the run is active.
 //
 // A plain QObject on the main thread: the desktop program puts its widgets around it, the
-// headless front end drives it directly.
+// headless front end drives it directly. Construction starts nothing; startRun() does.
+// No event loop runs inside the frame: waits are timed continuations.
 #pragma once
 
 #include "base/messages.h"
+#include "engine/environment.h"
 #include "engine/link_scanner.h"
 #include "engine/master_owner.h"
 #include "engine/task_master.h"
@@ -31,16 +33,14 @@ std::string elapsedText(int seconds);
 class TFrameTaskData : public QObject, public engine::MasterOwner {
     Q_OBJECT
 public:
-    // 'messages' shows the frame's message boxes; 'settingsPath' is the DefaultSet.ini the
-    // masters read (empty: the home folder's).
-    explicit TFrameTaskData(UserMessages& messages, std::string settingsPath = {}, QObject* parent = nullptr);
+    // 'messages' shows the frame's message boxes; 'env' is the installation the run reads.
+    TFrameTaskData(UserMessages& messages, engine::Environment env, QObject* parent = nullptr);
     ~TFrameTaskData() override;
 
     // Starts the run of a task file. With 'createOthers' the task creator makes the sibling
     // tasks (they arrive through addMaster); otherwise the siblings that exist get masters.
     bool startRun(const std::string& taskFile, bool createOthers, const std::string& className);
-    // 1 pause, 2 resume, 3 stop.
-    void controlRun(int code);
+    void controlRun(engine::RunCommand command);
     // Resets a finished frame and runs the task again in place with new masters.
     void restartRun();
     // Makes a master for a task file the task creator has made.
@@ -63,13 +63,16 @@ public:
     void setGridWidth(int pixels) { gridWidth_ = pixels; }
     // How long the restart watch waits before it ends the run (5000 ms).
     void setTimer4WaitMs(int ms) { timer4WaitMs_ = ms; }
-    // How long a master waits, processing events, when its last worker has finished.
+    // How long a master waits, after its last worker has finished, before it reports.
     void setMasterFinishDelayMs(int ms) { masterFinishDelayMs_ = ms; }
 
     // ---- State ----------------------------------------------------------------------------
     ResultGrid& grid() { return grid_; }
     const ResultGrid& grid() const { return grid_; }
     const std::string& taskFile() const { return taskFile_; }
+    // The task file as loaded for this run (null: it could not be read).
+    const engine::TaskPtr& task() const { return task_; }
+    const engine::Environment& environment() const { return env_; }
     // The task name: the file name without ".tak" (the tab caption).
     std::string taskName() const;
     const std::string& keyword() const { return keyword_; }
@@ -79,12 +82,14 @@ public:
     {
         return masters_;
     }
-    int runState() const { return runState_; }
+    engine::RunStatus runState() const { return runState_; }
     bool finished() const { return finished_; }
     bool active() const { return active_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
     int dataRowCount() const { return dataRowCount_; }
     int progressEstimate() const { return progressEstimate_; }
+    // Pages of this run that could not be had.
+    int failedPages() const { return failedPages_; }
     bool contactTask() const { return contactTask_; }
     int runNumber() const { return runNumber_; }
     // The message list (UTF-8); line 0 is the status line.
@@ -112,6 +117,7 @@ public:
     int messageCount() const override { return static_cast<int>(messages_.size()); }
     void setContactTask(bool on) override;
     void mastersReport() override;
+    void pageFailed(const std::string& address, const std::string& reason) override;
     int expectedRows() const override { return expectedRows_; }
     void setProgressEstimate(int percent) override;
     bool restarted() const override { return restarted_; }
@@ -132,13 +138,15 @@ private:
     void setHeader(int taktype);
     // The sibling masters: the additional tasks, ".dll" and numbered ".dll"/".dtp" files.
     void createMasters(int taktype, const std::string& path, const std::vector<std::string>& additional);
-    void enterMaster(const std::string& name, const std::string& taskFile);
+    // Makes the master of a task file ('task': already loaded; null: load it now).
+    void enterMaster(const std::string& name, const std::string& taskFile, engine::TaskPtr task = nullptr);
     bool masterRunning(const engine::TtaskMaster& m) const;
     void endRun();
     void dropMasters();
 
     UserMessages& boxes_;
-    std::string settingsPath_;
+    engine::Environment env_;
+    engine::TaskPtr task_;
     ResultGrid grid_;
     std::string taskFile_, keyword_, className_, remark_;
     std::vector<std::pair<std::string, std::unique_ptr<engine::TtaskMaster>>> masters_;
@@ -147,7 +155,7 @@ private:
     std::unique_ptr<engine::LinkScanner> crawler_;
     engine::RunOptions options_;
 
-    int runState_ = 0;
+    engine::RunStatus runState_ = engine::RunStatus::Running;
     bool finished_ = false;
     bool active_ = false;
     bool starting_ = false;       // masters are being made: their reports wait
@@ -156,6 +164,7 @@ private:
     int elapsedSeconds_ = 0;
     int dataRowCount_ = 0;
     int progressEstimate_ = 0;
+    int failedPages_ = 0;
     int expectedRows_ = 0;
     bool contactTask_ = false;
     int runNumber_ = 1;

@@ -1,7 +1,6 @@
 #include "store/settings.h"
 
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 
 #include <algorithm>
@@ -9,7 +8,6 @@
 
 namespace tarvimo::store::settings {
 
-std::string defaultPath() { return home::settingsPath(); }
 
 TIniFile open(const std::string& path) { return TIniFile(path, kFileMode); }
 

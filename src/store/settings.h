@@ -3,7 +3,7 @@
 // it, so a saved value takes effect the next time a reader runs. A missing file, section
 // or key gives the reader's default; nothing is created until a writer runs.
 //
-// The file lives in the Tarvimo home (home::settingsPath()), the folder that plays the
+// The file lives in the Tarvimo home (home::settingsPath(home)), the folder that plays the
 // part of "the program folder" everywhere. It holds passwords, so a writer that creates
 // it makes it readable and writable by its owner only. Section and key names match
 // without regard to letter case; all stored text is GBK.
@@ -21,9 +21,6 @@ namespace tarvimo::store::settings {
 
 // Permission of a newly created settings file.
 inline constexpr mode_t kFileMode = 0600;
-
-// The settings file of the running program: home::settingsPath().
-std::string defaultPath();
 
 // The plain INI store on the settings file, creating it with kFileMode when written.
 TIniFile open(const std::string& path);

@@ -7,9 +7,9 @@
 
 namespace tarvimo::store {
 
-std::string taskPath(std::string_view taskNameGbk)
+std::string taskPath(const std::string& home, std::string_view taskNameGbk)
 {
-    return files::joinPath(home::taskFolder(), text::gbkToUtf8(taskNameGbk) + ".tak");
+    return files::joinPath(home::taskFolder(home), text::gbkToUtf8(taskNameGbk) + ".tak");
 }
 
 std::string taskNameOf(const std::string& path)
@@ -20,7 +20,8 @@ std::string taskNameOf(const std::string& path)
     return text::utf8ToGbk(name);
 }
 
-std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int taktype, std::string_view additionalTaskGbk)
+std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int taktype, std::string_view additionalTaskGbk,
+                                          const std::string& home)
 {
     std::vector<SiblingTask> out;
     // Siblings are named like the task file with ".tak" replaced.
@@ -38,7 +39,7 @@ std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int takty
         for (const auto& item : splitDelimited(additionalTaskGbk, ',')) {
             if (text::trimView(item).empty())
                 continue;
-            std::string p = home::toNativePath(item);
+            std::string p = home::toNativePath(item, home);
             if (files::exists(p))
                 out.push_back({files::baseName(p), p});
         }

@@ -8,7 +8,7 @@
 namespace tarvimo::store {
 
 // The path of a task: home + "/Task/" + name + ".tak" (name is GBK; the path is UTF-8).
-std::string taskPath(std::string_view taskNameGbk);
+std::string taskPath(const std::string& home, std::string_view taskNameGbk);
 // The task name of a task file: its file name without the four-character extension (GBK).
 std::string taskNameOf(const std::string& path);
 
@@ -21,7 +21,8 @@ struct SiblingTask {
 // taktype 0: each existing path of `AdditionalTask` (GBK, comma-delimited) under its file
 // name, then name.dll under "0", then name1.dll ... name10.dll under "1" ... "10".
 // taktype 1: name1.dtp ... name10.dtp under "1" ... "10". Other kinds have none.
+// A relative `AdditionalTask` path is taken from the home folder.
 std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int taktype,
-                                          std::string_view additionalTaskGbk);
+                                          std::string_view additionalTaskGbk, const std::string& home);
 
 } // namespace tarvimo::store

@@ -1,7 +1,6 @@
 #include "store/task_schema.h"
 
 #include "base/files.h"
-#include "base/home.h"
 #include "base/text.h"
 
 namespace tarvimo::store::task {
@@ -152,9 +151,9 @@ std::span<const KeyDef* const> allKeys()
     return keys;
 }
 
-std::string defaultAutoSaveName(std::string_view taskName)
+std::string defaultAutoSaveName(const std::string& home, std::string_view taskName)
 {
-    return text::utf8ToGbk(files::joinPath(home::folder(), "AutoSaveData")) + "/" + std::string(taskName);
+    return text::utf8ToGbk(files::joinPath(home, "AutoSaveData")) + "/" + std::string(taskName);
 }
 
 } // namespace tarvimo::store::task

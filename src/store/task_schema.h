@@ -166,6 +166,6 @@ std::span<const KeyDef* const> allKeys();
 
 // `taskAutoSaveName` when the file holds none: the home folder's "AutoSaveData" folder
 // plus the task name (GBK).
-std::string defaultAutoSaveName(std::string_view taskName);
+std::string defaultAutoSaveName(const std::string& home, std::string_view taskName);
 
 } // namespace tarvimo::store::task

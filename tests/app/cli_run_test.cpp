@@ -3,7 +3,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "engine/master_support.h"
+#include "support/master_support.h"
 #include "support/child_process.h"
 #include "support/local_http_server.h"
 #include "app/cli_support.h"

@@ -23,7 +23,6 @@ inline CliResult runCommandLine(const std::string& home, const std::string& comm
     args.insert(args.begin(), {"--home", home, command});
     std::ostringstream out, err;
     int status = cli::run(args, out, err);
-    home::setOverride("");
     return {status, out.str(), err.str()};
 }
 

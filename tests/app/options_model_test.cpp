@@ -41,9 +41,7 @@ std::string savedDefaults(const std::string& folder)
 TEST_F(OptionsForm, WithoutAFileShowsTheDialogDefaults)
 {
     // The log file sits in the Tarvimo home, the folder of DefaultSet.ini.
-    tarvimo::home::setOverride(dir.path());
-    ToptionsForm form(tarvimo::home::settingsPath(), messages);
-    tarvimo::home::setOverride("");
+    ToptionsForm form(tarvimo::home::settingsPath(dir.path()), messages);
     EXPECT_EQ(form.other.logFile, dir.path() + "/log.txt");
     const auto& f = form.fetching;
     EXPECT_EQ(std::vector<int>({f.timeout, f.threadCount, f.tryCount, f.searchDep, form.general.maxTaskCount}),

@@ -1,5 +1,3 @@
-#include "base/home.h"
-#include "base/messages.h"
 #include "base/text.h"
 #include "net/http_client.h"
 #include "engine/task_exec.h"
@@ -37,26 +35,37 @@ using test::TaskFile;
 
 class ExtractTest : public ::testing::Test {
 protected:
-    void SetUp() override { home::setOverride(dir.path()); }
-    void TearDown() override { home::setOverride(""); }
-
-    std::unique_ptr<TtaskExec> engine(engine::SiteCatalogue catalogue = engine::SiteCatalogue::shipped())
+    void SetUp() override
     {
-        auto e = std::make_unique<TtaskExec>(state, &messages, std::move(catalogue));
+        env.home = dir.path();
+        env.settingsPath = dir.file("DefaultSet.ini");
+    }
+
+    std::unique_ptr<TtaskExec> engine()
+    {
+        auto e = std::make_unique<TtaskExec>(state, env);
         e->setEmailLookup(false, true);
         e->setHandOver([this](const Row& r) { handed.push_back(r); });
         return e;
     }
 
+    // Loads the task file and extracts one page with its rules, as a fetcher does.
+    static std::vector<Row> extract(TtaskExec& e, const std::string& taskFile, std::string page, net::HttpClient* connection,
+                                    const std::string& address)
+    {
+        e.setTask(engine::loadTask(taskFile).task);
+        return e.extractPage(std::move(page), connection, address);
+    }
+
     std::vector<Row> run(const TaskFile& task, const std::string& pageUtf8, const std::string& address = "http://h/a/b.html")
     {
         auto e = engine();
-        return e->extractPage(task.path(), g(pageUtf8), nullptr, address);
+        return extract(*e, task.path(), g(pageUtf8), nullptr, address);
     }
 
     test::TempDir dir;
+    engine::Environment env;
     engine::RunState state;
-    RecordedMessages messages;
     std::vector<Row> handed;
 };
 
@@ -105,17 +114,17 @@ TEST_F(ExtractTest, ConstantsRunNumberUrlAndTimeColumns)
 {
     TaskFile task(dir, {{"来源", "目录网", "", "常量"}, {"次数", "7", "", "运行次数"}, {"标题", "<h1>", "</h1>", ""}},
                   {{"rule", "rulesaveurl", "1"}});
+    env.fixClock("2026-12-09 10:00:00");
     auto e = engine();
-    e->setFixedTime("2026-12-09 10:00:00");
     // autogettime is off in the task; the URL column follows the fields.
-    auto rows = e->extractPage(task.path(), g("<h1>公司</h1>"), nullptr, "http://h/p.html");
+    auto rows = extract(*e, task.path(), g("<h1>公司</h1>"), nullptr, "http://h/p.html");
     EXPECT_EQ(rows, (std::vector<Row>{gRow({"目录网", "7", "公司", "http://h/p.html"})}));
     EXPECT_EQ(state.runCounter.load(), 7) << "the begin marker sets the run counter";
     EXPECT_EQ(e->outputCaptions(), gRow({"序号", "来源", "次数", "标题", "URL"}));
 
     state.restarted = true;
     state.runCounter = 3;
-    rows = e->extractPage(task.path(), g("<h1>x</h1>"), nullptr, "u");
+    rows = extract(*e, task.path(), g("<h1>x</h1>"), nullptr, "u");
     EXPECT_EQ(rows.at(0).at(1), "3") << "after a restart the frame's counter is used";
 
     // A row of nothing but constants is dropped.
@@ -132,14 +141,15 @@ TEST_F(ExtractTest, TimeColumnAndTaktypeZeroEmailScan)
         ini.WriteInteger("master", "taktype", 0);
         ini.WriteBool("SuperSet", "autogettime", true);
     }
+    env.fixClock("2026-12-09 10:00:00");
     auto e = engine();
-    e->setFixedTime("2026-12-09 10:00:00");
-    auto rows = e->extractPage(task.path(), g("<h1>甲</h1> mail: a.b@x.cn, c@y.com a.b@x.cn"), nullptr, "u");
+    auto rows = extract(*e, task.path(), g("<h1>甲</h1> mail: a.b@x.cn, c@y.com a.b@x.cn"), nullptr, "u");
     EXPECT_EQ(rows, (std::vector<Row>{gRow({"甲", "2026-12-09 10:00:00", "a.b@x.cn,c@y.com"})}));
     EXPECT_EQ(e->outputCaptions(), gRow({"序号", "名称", "采集时间"}));
 
     // Without a fixed text the clock gives yyyy-MM-dd HH:mm:ss.
-    auto clock = engine()->extractPage(task.path(), g("<h1>乙</h1>"), nullptr, "u");
+    env.fixClock("");
+    auto clock = extract(*engine(), task.path(), g("<h1>乙</h1>"), nullptr, "u");
     ASSERT_EQ(clock.size(), 1u);
     const std::string& t = clock[0].at(1);
     ASSERT_EQ(t.size(), 19u) << t;
@@ -225,7 +235,7 @@ TEST_F(ExtractTest, LinkedPagesAreFetchedAndReadByLaterRules)
                     {{"SuperSet", "ClearChar", "*"}});
     net::HttpClient client;
     auto e = engine();
-    auto rows = e->extractPage(single.path(), "<a href=\"detail/1.html\">", &client, server.url("/index.html"));
+    auto rows = extract(*e, single.path(), "<a href=\"detail/1.html\">", &client, server.url("/index.html"));
     EXPECT_EQ(rows, (std::vector<Row>{{server.url("/detail/1.html"), g("张三")}}))
         << "a relative link is joined to the page's base address";
 
@@ -237,7 +247,7 @@ TEST_F(ExtractTest, LinkedPagesAreFetchedAndReadByLaterRules)
     auto e2 = engine();
     const std::string list = "<li><a href=\"" + server.url("/detail/1.html") + "\"><li><a href=\"" +
                              server.url("/detail/2.html") + "\"><li><a href=\"" + server.url("/missing") + "\">";
-    rows = e2->extractPage(loop.path(), list, &client, server.url("/list"));
+    rows = extract(*e2, loop.path(), list, &client, server.url("/list"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0][1], g("张三"));
     EXPECT_EQ(rows[1][1], g("李四")) << "the UTF-8 linked page was converted";
@@ -251,14 +261,14 @@ TEST_F(ExtractTest, LoopRecordsGetTheEmailLookupAnswer)
         res.set_content("contact: Sales@Acme.com.cn.x or sales@acme.com.cn", "text/html");
     });
     test::writeFile(dir.file("sites.ini"), "[SearchEngine]\r\nhost=" + search.baseUrl() + "\r\npartner=p1\r\n");
-    auto catalogue = engine::SiteCatalogue::load(dir.file("sites.ini"));
+    env.catalogue = engine::SiteCatalogue::load(dir.file("sites.ini"));
     std::vector<Rule> rules{{"名称", "<b>", "</b>", ""}};
     for (const char* c : {"b", "c", "d", "e", "f"})
         rules.push_back({c, "<" + std::string(c) + ">", "</" + std::string(c) + ">", ""});
     TaskFile task(dir, rules, {{"rule", "ruleloop", "1"}, {"rule", "ruleloopword", "<tr>"}});
-    auto e = engine(catalogue);
+    auto e = engine();
     e->setEmailLookup(true, true);
-    auto rows = e->extractPage(task.path(), g("<tr><b>甲有限公司</b><f>old</f>"), nullptr, "u");
+    auto rows = extract(*e, task.path(), g("<tr><b>甲有限公司</b><f>old</f>"), nullptr, "u");
     ASSERT_EQ(rows.size(), 1u);
     ASSERT_EQ(rows[0].size(), 6u);
     EXPECT_EQ(rows[0][5], "sales@acme.com.cn") << "field 5 takes the lookup's answer";
@@ -281,14 +291,17 @@ TEST_F(ExtractTest, ScannersFollowPatternOrder)
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30)) << "did not hang";
 }
 
-TEST_F(ExtractTest, LoadFailureWarnsAndGoesOn)
+TEST_F(ExtractTest, ATaskThatCannotBeReadExtractsNothing)
 {
     store::SaveCompressedLines({{}, "zz"}, dir.file("bad.tak"));
+    const auto load = engine::loadTask(dir.file("bad.tak"));
+    EXPECT_EQ(load.task, nullptr);
+    EXPECT_NE(load.error.find("bad.tak"), std::string::npos) << load.error;
+    EXPECT_EQ(engine::loadTask(dir.file("none.tak")).error, "cannot read " + dir.file("none.tak"));
     auto e = engine();
-    EXPECT_FALSE(e->loadRules(dir.file("bad.tak")));
-    ASSERT_EQ(messages.entries.size(), 1u);
-    EXPECT_EQ(messages.entries[0].text, "在创建任务规则时出现异常！程序终止");
-    EXPECT_NO_THROW(e->extractPage(dir.file("bad.tak"), "<p>x</p>", nullptr, "u"));
+    std::vector<Row> rows{{"x"}};
+    EXPECT_NO_THROW(rows = extract(*e, dir.file("bad.tak"), "<p>x</p>", nullptr, "u"));
+    EXPECT_TRUE(rows.empty());
 }
 
 TEST_F(ExtractTest, HostilePagesAndRuleTablesEndWithoutFault)
@@ -298,7 +311,7 @@ TEST_F(ExtractTest, HostilePagesAndRuleTablesEndWithoutFault)
     for (auto& c : noise)
         c = static_cast<char>(rng());
     TaskFile loop(dir, {{"a", "<", ">", ""}, {"b", "", "", ""}}, {{"rule", "ruleloop", "1"}, {"rule", "ruleloopword", "<"}});
-    EXPECT_NO_THROW(engine()->extractPage(loop.path(), noise, nullptr, "u"));
+    EXPECT_NO_THROW(extract(*engine(), loop.path(), noise, nullptr, "u"));
 
     // A loop word that occurs 100 000 times, markers equal to each other and to nothing.
     std::string many;
@@ -306,23 +319,23 @@ TEST_F(ExtractTest, HostilePagesAndRuleTablesEndWithoutFault)
         many += "<tr><td>" + std::to_string(i) + "</td>";
     TaskFile rows(dir, {{"n", "<td>", "</td>", ""}, {"same", "|", "|", ""}}, {{"rule", "ruleloop", "1"}, {"rule", "ruleloopword", "<tr>"}},
                   "m.tak");
-    auto got = engine()->extractPage(rows.path(), many, nullptr, "u");
+    auto got = extract(*engine(), rows.path(), many, nullptr, "u");
     ASSERT_EQ(got.size(), 100000u);
     EXPECT_EQ(got.back(), (Row{"99999", " "}));
 
     // An empty loop word and a 20 MB page with markers that never occur.
     TaskFile empty(dir, {{"n", "<td>", "</td>", ""}}, {{"rule", "ruleloop", "1"}}, "e.tak");
-    EXPECT_TRUE(engine()->extractPage(empty.path(), many, nullptr, "u").empty());
+    EXPECT_TRUE(extract(*engine(), empty.path(), many, nullptr, "u").empty());
     std::string huge(20u << 20, 'x');
     TaskFile never(dir, {{"n", "<never>", "</never>", ""}}, {}, "n.tak");
-    EXPECT_TRUE(engine()->extractPage(never.path(), huge, nullptr, "u").empty()) << "a row of blanks holds nothing";
+    EXPECT_TRUE(extract(*engine(), never.path(), huge, nullptr, "u").empty()) << "a row of blanks holds nothing";
 
     // Rule columns of different lengths.
     test::writeFile(dir.file("ragged.tak"), "[rule]\r\nruledata0=h^a^b^c^\r\nruledata2=h^<a>\r\nruledata3=h\r\n"
                                             "ruledata4=\r\n[SuperSet]\r\nautogettime=0\r\n[master]\r\ntaktype=2\r\n");
-    EXPECT_TRUE(engine()->extractPage(dir.file("ragged.tak"), "<a>1", nullptr, "u").empty());
+    EXPECT_TRUE(extract(*engine(), dir.file("ragged.tak"), "<a>1", nullptr, "u").empty());
     test::writeFile(dir.file("ragged2.tak"), "[rule]\r\nruledata0=h^a^b^\r\nruledata2=h^<a>^<b>^x^y\r\nruledata3=h^</a>\r\n"
                                              "[SuperSet]\r\nautogettime=0\r\n[master]\r\ntaktype=2\r\n");
-    EXPECT_EQ(engine()->extractPage(dir.file("ragged2.tak"), "<a>1</a>", nullptr, "u"), (std::vector<Row>{{"1", " "}}))
+    EXPECT_EQ(extract(*engine(), dir.file("ragged2.tak"), "<a>1</a>", nullptr, "u"), (std::vector<Row>{{"1", " "}}))
         << "columns shorter than the captions read as empty markers";
 }

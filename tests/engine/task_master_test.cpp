@@ -1,7 +1,7 @@
 #include "engine/task_master.h"
 
 #include "base/files.h"
-#include "engine/master_support.h"
+#include "support/master_support.h"
 #include "support/local_http_server.h"
 #include "support/raw_sockets.h"
 #include "support/tiny_proxy.h"
@@ -24,6 +24,7 @@ using test::Key;
 using test::listTask;
 using test::MasterTest;
 using test::spinUntil;
+using test::StartedMaster;
 using test::TaskFile;
 using test::kTime;
 
@@ -97,7 +98,7 @@ TEST_F(MasterTest, DirectRunMakesExactlyOneRequestPerAddressAndNumbersRows)
     EXPECT_EQ(serials.size(), 60u);
     EXPECT_TRUE(serials.count("7") && serials.count("66")) << "numbering starts at NOvalue";
     EXPECT_EQ(owner.reports, 1) << "the master reports once, when its last worker has finished";
-    EXPECT_EQ(m->runState(), 2);
+    EXPECT_EQ(m->runState(), engine::RunStatus::Ended);
     EXPECT_FALSE(owner.contactTask);
     EXPECT_EQ(m->liveWorkers(), 0);
 }
@@ -150,7 +151,7 @@ TEST_F(MasterTest, EveryConnectionReadsItsSetUpAnew)
     EXPECT_EQ(requests[1].version, "HTTP/1.1");
     for (const auto& r : requests) {
         EXPECT_EQ(r.header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)");
-        EXPECT_EQ(r.header("Referer"), engine::SiteCatalogue::load().baseUrl("D1"));
+        EXPECT_EQ(r.header("Referer"), env.catalogue.baseUrl("D1"));
         EXPECT_FALSE(r.header("Referer").empty());
         EXPECT_FALSE(r.hasHeader("Cookie"));
     }
@@ -159,12 +160,12 @@ TEST_F(MasterTest, EveryConnectionReadsItsSetUpAnew)
 TEST_F(MasterTest, TasksThatStartNothing)
 {
     // A missing file: the master exists but is not loaded.
-    TtaskMaster missing(dir.file("none.tak"), &owner, settingsPath());
+    StartedMaster missing(dir.file("none.tak"), env, &owner);
     EXPECT_FALSE(missing.loaded());
 
     // A script task loads but starts nothing.
     TaskFile script(dir, {{"t", "<t>", "</t>", ""}}, {{"master", "tasktypes", "1"}}, "s.tak");
-    TtaskMaster s(script.path(), &owner, settingsPath());
+    StartedMaster s(script.path(), env, &owner);
     EXPECT_TRUE(s.loaded());
     EXPECT_TRUE(s.idle());
     EXPECT_EQ(s.workerCount(), 0u);
@@ -172,7 +173,7 @@ TEST_F(MasterTest, TasksThatStartNothing)
     // An address-list task whose list file is missing.
     TaskFile list(dir, {{"t", "<t>", "</t>", ""}},
                   {{"master", "tasktypes", "2"}, {"list", "listfile", dir.file("nolist.txt")}}, "l.tak");
-    TtaskMaster l(list.path(), &owner, settingsPath());
+    StartedMaster l(list.path(), env, &owner);
     EXPECT_TRUE(l.idle());
     EXPECT_TRUE(l.urlList().empty());
 
@@ -181,7 +182,7 @@ TEST_F(MasterTest, TasksThatStartNothing)
                  {{"master", "tasktypes", "0"}, {"url", "urlbegin", "http://127.0.0.1:9/list?page=1"},
                   {"url", "urlkeyword", "page"}, {"url", "urlpagebegin", "1"}, {"url", "urlpageend", "x"}},
                  "b.tak");
-    TtaskMaster b(bad.path(), &owner, settingsPath());
+    StartedMaster b(bad.path(), env, &owner);
     EXPECT_EQ(b.urlList(), std::vector<std::string>{"http://127.0.0.1:9/list?page=1"});
     EXPECT_TRUE(b.idle());
 
@@ -207,7 +208,7 @@ TEST_F(MasterTest, MalformedTaskValuesTakeTheirDefaults)
 
     // A container with a line that does not decipher cannot be read: the master stays idle.
     store::SaveCompressedLines({"[master]", "3c5g"}, dir.file("broken.tak"));
-    TtaskMaster broken(dir.file("broken.tak"), &owner, settingsPath());
+    StartedMaster broken(dir.file("broken.tak"), env, &owner);
     EXPECT_FALSE(broken.loaded());
     EXPECT_EQ(broken.workerCount(), 0u);
 }
@@ -225,7 +226,7 @@ TEST_F(MasterTest, AddressFileWithHundredThousandLinesAndBlankLines)
     test::writeFile(dir.file("big.txt"), list);
     TaskFile task(dir, {{"t", "<t>", "</t>", ""}},
                   {{"master", "tasktypes", "2"}, {"list", "listfile", dir.file("big.txt")}, {"list", "listuse", "0"}});
-    TtaskMaster m(task.path(), &owner, settingsPath());
+    StartedMaster m(task.path(), env, &owner);
     const auto urls = m.urlList();
     ASSERT_EQ(urls.size(), 100000u) << "blank lines are no addresses";
     EXPECT_EQ(urls.back(), "http://127.0.0.1:9/d/99999");
@@ -246,7 +247,7 @@ TEST_F(MasterTest, AnalysisPageGivesTheListFilteredAndRewritten)
                    {"list", "listKeyWord", "Shop"}, {"list", "listKeywordReplace", "1"},
                    {"list", "listKeyWordOld", "shop/"}, {"list", "listKeyWordNew", "store/"},
                    {"list", "listuse", "0"}});
-    TtaskMaster m(task.path(), &owner, settingsPath());
+    StartedMaster m(task.path(), env, &owner);
     // The words are lower-cased and tested as plain substrings of the addresses, which keep
     // their letter case; the base is the analysis page's own address.
     const std::string base = server.url("/index.html/");
@@ -260,14 +261,14 @@ TEST_F(MasterTest, AnalysisPageGivesTheListFilteredAndRewritten)
                     {"list", "listKeywordReplace", "1"}, {"list", "listKeyWordOld", "SHOP"},
                     {"list", "listKeyWordNew", "store"}, {"list", "listuse", "0"}},
                    "local.tak");
-    TtaskMaster m3(local.path(), &owner, settingsPath());
+    StartedMaster m3(local.path(), env, &owner);
     EXPECT_EQ(m3.urlList(), (std::vector<std::string>{"http://h/store/1.html", "http://h/x/2.html"}));
 
     // An analysis page that cannot be fetched starts nothing.
     TaskFile gone(dir, {{"t", "<t>", "</t>", ""}},
                   {{"master", "tasktypes", "2"}, {"list", "listanaly", "1"}, {"list", "listAnalyfile", server.url("/gone")}},
                   "gone.tak");
-    TtaskMaster m4(gone.path(), &owner, settingsPath());
+    StartedMaster m4(gone.path(), env, &owner);
     EXPECT_TRUE(m4.idle());
     EXPECT_TRUE(m4.urlList().empty());
 }
@@ -416,15 +417,15 @@ TEST_F(MasterTest, PauseHoldsRowsBackAndResumeFinishes)
         urls.push_back(server.url("/p/" + std::to_string(i)));
     auto m = start(listTask(dir, urls));
     ASSERT_TRUE(spinUntil([&] { return owner.rows.size() >= 3; }));
-    m->controlRun(1);
-    m->controlRun(1);  // pausing twice changes nothing
+    m->controlRun(engine::RunCommand::Pause);
+    m->controlRun(engine::RunCommand::Pause);  // pausing twice changes nothing
     spinUntil([] { return false; }, 300);  // pages in flight come to rest
     const std::size_t held = owner.rows.size();
     const int fetched = served.load();
     spinUntil([] { return false; }, 400);
     EXPECT_EQ(owner.rows.size(), held) << "no row is delivered while paused";
     EXPECT_LE(served.load(), fetched + 2) << "paused workers take no new page";
-    m->controlRun(2);
+    m->controlRun(engine::RunCommand::Resume);
     ASSERT_TRUE(spinUntil([&] { return m->finished(); }));
     EXPECT_EQ(owner.rows.size(), 30u);
     EXPECT_TRUE(m->waitForThreads(5000));
@@ -444,7 +445,7 @@ TEST_F(MasterTest, StopEndsEveryWorkerWhateverItIsDoing)
         ASSERT_TRUE(server.waitForRequest("/stall-headers"));
         spinUntil([] { return false; }, 200);
         const auto t0 = std::chrono::steady_clock::now();
-        m->controlRun(3);
+        m->controlRun(engine::RunCommand::Stop);
         EXPECT_TRUE(m->waitForThreads(10000));
         EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
         EXPECT_FALSE(m->finished()) << "a stopped master does not report an end of its own";
@@ -452,8 +453,8 @@ TEST_F(MasterTest, StopEndsEveryWorkerWhateverItIsDoing)
     // Paused workers wake and end.
     {
         auto m = start(listTask(dir, {server.url("/slow?bytes=5&interval_ms=50"), server.url("/p/1")}, {}, "paused.tak"));
-        m->controlRun(1);
-        m->controlRun(3);
+        m->controlRun(engine::RunCommand::Pause);
+        m->controlRun(engine::RunCommand::Stop);
         EXPECT_TRUE(m->waitForThreads(10000));
         EXPECT_TRUE(m->stopRequested());
     }
@@ -465,7 +466,7 @@ TEST_F(MasterTest, StopEndsEveryWorkerWhateverItIsDoing)
                       "gather.tak");
         auto m = start(task.path());
         spinUntil([] { return false; }, 200);
-        m->controlRun(3);
+        m->controlRun(engine::RunCommand::Stop);
         EXPECT_TRUE(m->waitForThreads(10000));
     }
     // Destroying a running master joins everything.
@@ -504,7 +505,21 @@ TEST_F(MasterTest, FaultyServersAreSkippedAndTheRunEnds)
     EXPECT_TRUE(std::count(titles.begin(), titles.end(), "page 1") == 1 &&
                 std::count(titles.begin(), titles.end(), "page 2") == 1);
     EXPECT_LE(titles.size(), 3u);
-    EXPECT_TRUE(m->failedUrls().empty()) << "failed requests are skipped, not recorded";
+    // Every page that could not be had is skipped and reported once, with its reason.
+    const std::set<std::string> failed{refused.url("/a"), reset.url("/b"), server.url("/stall"),
+                                       server.url("/status/404"), server.url("/status/500"),
+                                       server.url("/redirect-loop"), server.url("/endless")};
+    const auto recorded = m->failedUrls();
+    EXPECT_EQ(std::set<std::string>(recorded.begin(), recorded.end()), failed);
+    EXPECT_EQ(m->failedCount(), 7);
+    ASSERT_EQ(owner.failedPages.size(), 7u);
+    for (const auto& [address, reason] : owner.failedPages) {
+        EXPECT_TRUE(failed.count(address)) << address;
+        EXPECT_FALSE(reason.empty()) << address;
+        if (address == server.url("/status/404")) {
+            EXPECT_EQ(reason, "HTTP 404");
+        }
+    }
     EXPECT_EQ(owner.reports, 1);
 }
 
@@ -618,7 +633,7 @@ TEST_F(MasterTest, CrawlerEventsFeedTheDetailList)
                    {"url", "urlfilterword", "1"}, {"url", "lb_urlfilterword", "Ad"}, {"SuperSet", "urlScan", "1"}},
                   "scan.tak");
     FakeScanner::Log log;
-    TtaskMaster m(task.path(), &owner, settingsPath(), std::make_unique<FakeScanner>(log));
+    StartedMaster m(task.path(), env, &owner, std::make_unique<FakeScanner>(log));
     m.setFinishDelayMs(0);
     EXPECT_EQ(log.events, &m);
     EXPECT_EQ(log.setup.depth, 1);
@@ -670,7 +685,7 @@ TEST_F(MasterTest, CompanyDirectoryTasksMarkTheGridAndStopCutsTheirPause)
     owner.rows.clear();
     auto slow = start(listTask(dir, {server.url("/c/2")}, {{"master", "taktype", "0"}}, "c1.tak"));
     ASSERT_TRUE(server.waitForRequest("/c/2"));
-    slow->controlRun(3);
+    slow->controlRun(engine::RunCommand::Stop);
     EXPECT_TRUE(slow->waitForThreads(450)) << "the wait is at least 500 ms; stop must cut it";
     spinUntil([] { return false; }, 100);
     EXPECT_TRUE(owner.rows.empty());

@@ -4,7 +4,7 @@
 #include "base/files.h"
 #include "base/home.h"
 #include "base/text.h"
-#include "engine/master_support.h"
+#include "support/master_support.h"
 #include "support/local_http_server.h"
 
 #include <gtest/gtest.h>
@@ -20,19 +20,17 @@ class AutoSaveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home::setOverride(dir.path());
         server.on("GET", "/p/([0-9]+)", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content("<title>page " + req.path.substr(3) + "</title>", "text/html");
         });
         frame.setMasterFinishDelayMs(0);
-        frame.setRunOptions({1, "T0"});
+        frame.setRunOptions({1});
     }
-    void TearDown() override { home::setOverride(""); }
 
     test::TempDir dir;
     LocalHttpServer server;
     RecordedMessages boxes;
-    run::TFrameTaskData frame{boxes, dir.file("DefaultSet.ini")};
+    run::TFrameTaskData frame{boxes, test::testEnvironment(dir, "T0")};
 };
 
 } // namespace
@@ -56,12 +54,12 @@ TEST_F(AutoSaveTest, AStoppedRunIsSavedAndTheDefaultNameIsInTheHomeFolder)
 {
     output::AutoSave save(frame);
     const std::string task = listTask(dir, {server.url("/p/1"), server.url("/stall-headers")}, {}, "named.tak");
-    frame.setRunOptions({2, "T0"});
+    frame.setRunOptions({2});
     frame.startRun(task, false, "");
     EXPECT_EQ(save.fileName(), dir.file("AutoSaveData/named.txt"));
     ASSERT_TRUE(spinUntil([&] { return frame.grid().dataRowCount() == 1; }));
     EXPECT_FALSE(files::exists(save.fileName())) << "nothing is written before a period ends";
-    frame.controlRun(3);
+    frame.controlRun(engine::RunCommand::Stop);
     EXPECT_NE(test::readFile(save.fileName()).find("\t1\tpage 1\tT0\r\n"), std::string::npos);
     frame.waitForThreads(10000);
 }
@@ -77,7 +75,7 @@ TEST_F(AutoSaveTest, TasksThatDoNotSaveWriteNothingAndFailuresAreReported)
         frame.waitForThreads(10000);
     }
     test::writeFile(dir.file("blocker"), "a file where a folder should be");
-    run::TFrameTaskData second(boxes, dir.file("DefaultSet.ini"));
+    run::TFrameTaskData second(boxes, test::testEnvironment(dir, "T0"));
     second.setMasterFinishDelayMs(0);
     output::AutoSave save(second);
     second.startRun(listTask(dir, {server.url("/p/1")}, {{"master", "taskAutoSaveName", dir.file("blocker/x")}}, "bad.tak"),

@@ -5,7 +5,7 @@
 #include "base/home.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "engine/master_support.h"
+#include "support/master_support.h"
 #include "support/local_http_server.h"
 #include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
@@ -32,17 +32,12 @@ class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        home::setOverride(dir.path());
-        frame = std::make_unique<TFrameTaskData>(boxes, dir.file("DefaultSet.ini"));
+        frame = std::make_unique<TFrameTaskData>(boxes, test::testEnvironment(dir, "T0"));
         frame->setMasterFinishDelayMs(0);
-        frame->setRunOptions({0, "T0"});
+        frame->setRunOptions({0});
         connect();
     }
-    void TearDown() override
-    {
-        frame.reset();
-        home::setOverride("");
-    }
+    void TearDown() override { frame.reset(); }
     void connect()
     {
         QObject::connect(frame.get(), &TFrameTaskData::runEnded, [this] { ++ended; });
@@ -118,13 +113,19 @@ TEST_F(FrameTest, SiblingTaskFilesGetMastersNamedByTheirPlace)
     EXPECT_TRUE(frame->startRun(task, false, "class"));
     EXPECT_EQ(names(), (std::vector<std::string>{"X.tak", "extra.tak", "0", "3"}));
     EXPECT_EQ(frame->typeText(), "[企业名录]");
-    // The empty extra task has no address: its worker finds nothing and ends.
+    // The empty extra task has one blank address: its worker cannot fetch it, says so and ends.
     ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
     EXPECT_TRUE(frame->waitForThreads(10000));
-    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended);
     EXPECT_EQ(frame->progressEstimate(), 100);
     EXPECT_EQ(ended, 1);
-    EXPECT_EQ(frame->messages(), (std::vector<std::string>{"正在启动任务,请稍候...", std::string(28, '-'), "over "}));
+    EXPECT_EQ(frame->failedPages(), 1);
+    const auto& lines = frame->messages();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "正在启动任务,请稍候...");
+    EXPECT_TRUE(lines[1].starts_with("页面失败  (malformed address")) << lines[1];
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.end()),
+              (std::vector<std::string>{std::string(28, '-'), "失败页面 1 个", "over "}));
     EXPECT_TRUE(frame->requestClose());
 }
 
@@ -132,7 +133,7 @@ TEST_F(FrameTest, ATaskThatStartsNothingEndsAtOnceAndSaysWhy)
 {
     frame->startRun(idleTask("idle.tak", "0"), false, "");
     EXPECT_TRUE(frame->finished());
-    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended);
     EXPECT_EQ(frame->progressEstimate(), 100);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(frame->messages(),
@@ -188,7 +189,7 @@ TEST_F(FrameTest, DirectorySiteRowsAreShapedNumberedAndFreedOfDuplicates)
                   {{"master", "tasktypes", "2"}, {"master", "taktype", "0"}, {"list", "listfile", dir.file("l.txt")},
                    {"url", "urlbegin", site + "/c/1"}},
                   "d1.tak");
-    frame->setRunOptions({1, "T0"});  // one worker: the duplicate always arrives second
+    frame->setRunOptions({1});  // one worker: the duplicate always arrives second
     runToEnd(task.path());
     EXPECT_TRUE(frame->contactTask());
     EXPECT_TRUE(frame->grid().markMobiles());
@@ -218,30 +219,30 @@ TEST_F(FrameTest, PauseResumeStopAndTheCloseRules)
     EXPECT_FALSE(frame->requestClose());
     EXPECT_EQ(boxes.entries.back().text, "请先停止该任务再关闭");
 
-    frame->controlRun(1);
-    frame->controlRun(1);
-    EXPECT_EQ(frame->runState(), 1) << "pausing twice leaves the run paused";
+    frame->controlRun(engine::RunCommand::Pause);
+    frame->controlRun(engine::RunCommand::Pause);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Paused) << "pausing twice leaves the run paused";
     EXPECT_FALSE(frame->timermain().isActive());
     EXPECT_FALSE(frame->timer1().isActive());
     frame->timermainTick();
     const int elapsed = frame->elapsedSeconds();
-    frame->controlRun(2);
-    EXPECT_EQ(frame->runState(), 0);
+    frame->controlRun(engine::RunCommand::Resume);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Running);
     EXPECT_TRUE(frame->timermain().isActive());
     EXPECT_TRUE(frame->timer1().isActive());
 
-    frame->controlRun(3);
+    frame->controlRun(engine::RunCommand::Stop);
     EXPECT_TRUE(frame->finished());
-    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended);
     EXPECT_FALSE(frame->timer1().isActive());
     EXPECT_EQ(ended, 1);
-    frame->controlRun(2);
-    EXPECT_EQ(frame->runState(), 2) << "resume after stop changes nothing";
+    frame->controlRun(engine::RunCommand::Resume);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended) << "resume after stop changes nothing";
     frame->timermainTick();
     EXPECT_EQ(frame->elapsedSeconds(), elapsed) << "a finished run's clock stands still";
     EXPECT_TRUE(frame->waitForThreads(10000)) << "stop aborts the stalled transfer";
     EXPECT_TRUE(frame->requestClose());
-    frame->controlRun(3);
+    frame->controlRun(engine::RunCommand::Stop);
     EXPECT_EQ(ended, 1) << "the end is announced once";
 }
 
@@ -254,10 +255,10 @@ TEST_F(FrameTest, StoppingARunThatWaitsForAddressesEndsIt)
                    {"url", "urlgetword", "1"}, {"url", "lb_urlgetword", "/p/"}});
     frame->startRun(task.path(), false, "");
     ASSERT_FALSE(frame->finished());
-    frame->controlRun(1);
-    frame->controlRun(3);
+    frame->controlRun(engine::RunCommand::Pause);
+    frame->controlRun(engine::RunCommand::Stop);
     EXPECT_TRUE(frame->finished());
-    EXPECT_EQ(frame->runState(), 2);
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended);
     EXPECT_TRUE(frame->requestClose());
     EXPECT_TRUE(frame->waitForThreads(10000));
     frame.reset();  // frees the masters with nothing left running
@@ -267,7 +268,7 @@ TEST_F(FrameTest, FramesFreedWhileRunningLeaveNoWorkerBehind)
 {
     LocalHttpServer server;
     frame->startRun(listTask(dir, {server.url("/stall-headers"), server.url("/stall?bytes=10")}), false, "");
-    frame->controlRun(1);
+    frame->controlRun(engine::RunCommand::Pause);
     frame.reset();  // joins every thread; a hang would time the test out
     SUCCEED();
 }
@@ -278,7 +279,7 @@ TEST_F(FrameTest, ARunEndsWhenItsLastMasterIsDoneAndSaysWhichAreLeft)
     servePages(server);
     const std::string task = listTask(dir, {server.url("/p/1")}, {{"master", "taktype", "0"}}, "Z.tak");
     listTask(dir, {server.url("/stall-headers")}, {{"master", "taktype", "0"}}, "Z.dll");
-    frame->setRunOptions({1, "T0"});
+    frame->setRunOptions({1});
     frame->startRun(task, false, "");
     ASSERT_TRUE(spinUntil([&] { return frame->masters()[0].second->finished(); }));
     ASSERT_TRUE(spinUntil([&] { return frame->messages().size() >= 3; }));
@@ -286,7 +287,7 @@ TEST_F(FrameTest, ARunEndsWhenItsLastMasterIsDoneAndSaysWhichAreLeft)
     EXPECT_EQ(frame->messages()[2], std::string(28, '-'));
     EXPECT_FALSE(frame->finished());
     EXPECT_EQ(frame->grid().dataRowCount(), 1);
-    frame->controlRun(3);
+    frame->controlRun(engine::RunCommand::Stop);
     EXPECT_TRUE(frame->waitForThreads(10000));
 }
 
@@ -319,10 +320,10 @@ TEST_F(FrameTest, TheRestartWatchEndsARunWhoseEstimateReachedItsEnd)
     LocalHttpServer server;
     servePages(server);
     const std::string task = listTask(dir, {server.url("/p/1"), server.url("/stall-headers")});
-    frame->setRunOptions({2, "T0"});
+    frame->setRunOptions({2});
     frame->setTimer4WaitMs(0);
     frame->startRun(task, false, "");
-    frame->controlRun(3);
+    frame->controlRun(engine::RunCommand::Stop);
     frame->waitForThreads(10000);
     frame->setExpectedRows(1);
     frame->restartRun();
@@ -330,10 +331,47 @@ TEST_F(FrameTest, TheRestartWatchEndsARunWhoseEstimateReachedItsEnd)
     EXPECT_EQ(frame->progressEstimate(), 100);
     EXPECT_FALSE(frame->finished());
     frame->timer4Tick();
-    EXPECT_TRUE(frame->finished());
-    EXPECT_EQ(frame->runState(), 2);
     EXPECT_FALSE(frame->timer4().isActive());
+    ASSERT_TRUE(spinUntil([&] { return frame->finished(); })) << "the watch ends the run after its wait";
+    EXPECT_EQ(frame->runState(), engine::RunStatus::Ended);
     EXPECT_TRUE(frame->waitForThreads(10000));
+}
+
+TEST_F(FrameTest, ATabClosedWhileAWaitIsDueIsFreedSafely)
+{
+    LocalHttpServer server;
+    servePages(server);
+    // The last worker has finished and its master waits before it reports: the user stops
+    // the run and closes the tab in that moment.
+    frame->setMasterFinishDelayMs(300);
+    frame->startRun(listTask(dir, {server.url("/p/1")}), false, "");
+    ASSERT_TRUE(spinUntil([&] { return frame->masters()[0].second->finished(); }));
+    EXPECT_FALSE(frame->finished()) << "the master's report is still due";
+    frame->controlRun(engine::RunCommand::Stop);
+    ASSERT_TRUE(frame->requestClose());
+    frame.reset();
+    EXPECT_TRUE(spinUntil([] { return false; }, 500) == false);  // the report would be due now
+    EXPECT_EQ(ended, 1) << "the stop ended the run once; the freed master reported nothing";
+
+    // The restart watch: its wait is due when the tab is closed.
+    frame = std::make_unique<TFrameTaskData>(boxes, test::testEnvironment(dir, "T0"));
+    frame->setMasterFinishDelayMs(0);
+    frame->setTimer4WaitMs(300);
+    frame->setRunOptions({2});
+    connect();
+    frame->startRun(listTask(dir, {server.url("/p/2"), server.url("/stall-headers")}, {}, "watch.tak"), false, "");
+    frame->controlRun(engine::RunCommand::Stop);
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    frame->setExpectedRows(1);
+    frame->restartRun();
+    ASSERT_TRUE(spinUntil([&] { return frame->grid().dataRowCount() == 1; }));
+    ASSERT_EQ(frame->progressEstimate(), 100);
+    frame->timer4Tick();  // the watch's wait begins
+    frame->controlRun(engine::RunCommand::Stop);
+    ASSERT_TRUE(frame->requestClose());
+    frame.reset();
+    spinUntil([] { return false; }, 500);
+    EXPECT_EQ(ended, 3);
 }
 
 TEST_F(FrameTest, NumberingContinuesAcrossRunsInBothFileForms)
@@ -347,7 +385,7 @@ TEST_F(FrameTest, NumberingContinuesAcrossRunsInBothFileForms)
                                           encrypted ? "enc.tak" : "plain.tak");
         if (encrypted)
             test::encryptInPlace(task);
-        frame = std::make_unique<TFrameTaskData>(boxes, dir.file("DefaultSet.ini"));
+        frame = std::make_unique<TFrameTaskData>(boxes, test::testEnvironment(dir, "T0"));
         frame->setMasterFinishDelayMs(0);
         connect();
         runToEnd(task);

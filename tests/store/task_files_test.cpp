@@ -51,42 +51,40 @@ TEST(TaskSchema, TableIsCompleteAndUnambiguous)
 TEST(TaskPaths, NamesAndSiblingsInRunOrder)
 {
     TempDir dir;
-    home::setOverride(dir.path());
-    EXPECT_EQ(store::taskPath(text::utf8ToGbk("电子")), dir.path() + "/Task/电子.tak");
+    EXPECT_EQ(store::taskPath(dir.path(), text::utf8ToGbk("电子")), dir.path() + "/Task/电子.tak");
     EXPECT_EQ(store::taskNameOf("/x/Task/" + std::string("电子") + ".tak"), text::utf8ToGbk("电子"));
 
     for (const char* f : {"X.tak", "X.dll", "X3.dll", "X11.dll", "X2.dtp", "other.tak"})
         test::writeFile(dir.file(f), "");
     const std::string extra = dir.file("other.tak");
-    auto s0 = store::siblingTaskFiles(dir.file("X.tak"), 0, extra + "," + dir.file("gone.tak"));
+    auto s0 = store::siblingTaskFiles(dir.file("X.tak"), 0, extra + "," + dir.file("gone.tak"), dir.path());
     ASSERT_EQ(s0.size(), 3u);
     EXPECT_EQ(s0[0].label, "other.tak");
     EXPECT_EQ(s0[1].label, "0");
     EXPECT_EQ(s0[1].path, dir.file("X.dll"));
     EXPECT_EQ(s0[2].label, "3");
-    auto s1 = store::siblingTaskFiles(dir.file("X.tak"), 1, "");
+    auto s1 = store::siblingTaskFiles(dir.file("X.tak"), 1, "", dir.path());
     ASSERT_EQ(s1.size(), 1u);
     EXPECT_EQ(s1[0].label, "2");
-    EXPECT_TRUE(store::siblingTaskFiles(dir.file("X.tak"), 2, extra).empty());
-    home::setOverride("");
+    EXPECT_TRUE(store::siblingTaskFiles(dir.file("X.tak"), 2, extra, dir.path()).empty());
 }
 
 TEST(LocalPaths, WindowsFormsMapOntoTheFileSystem)
 {
-    home::setOverride("/data/home");
+    const std::string home = "/data/home";
     EXPECT_TRUE(home::isLocalPath("C:\\lists\\a.txt"));
     EXPECT_TRUE(home::isLocalPath("/tmp/a.txt"));
     EXPECT_TRUE(home::isLocalPath("file:///tmp/a.txt"));
     EXPECT_FALSE(home::isLocalPath("http://a/b"));
-    EXPECT_EQ(home::toNativePath("C:\\lists\\a.txt"), "/lists/a.txt");
-    EXPECT_EQ(home::toNativePath("file:///tmp/a.txt"), "/tmp/a.txt");
-    EXPECT_EQ(home::toNativePath("lists\\a.txt"), "/data/home/lists/a.txt");
-    EXPECT_EQ(home::toNativePath(text::utf8ToGbk("/tmp/名单.txt")), "/tmp/名单.txt");
+    EXPECT_EQ(home::toNativePath("C:\\lists\\a.txt", home), "/lists/a.txt");
+    EXPECT_EQ(home::toNativePath("file:///tmp/a.txt", home), "/tmp/a.txt");
+    EXPECT_EQ(home::toNativePath("lists\\a.txt", home), "/data/home/lists/a.txt");
+    EXPECT_EQ(home::toNativePath(text::utf8ToGbk("/tmp/名单.txt"), home), "/tmp/名单.txt");
     // A relative home (--home data) is taken from the working folder once, so paths built
     // from it and stored in files do not name the home twice.
-    home::setOverride("data");
-    EXPECT_EQ(home::folder(), std::filesystem::current_path().string() + "/data");
-    EXPECT_EQ(home::toNativePath(home::folder() + "/AutoSaveData/t.txt"),
+    const std::string relative = home::resolve("data");
+    EXPECT_EQ(relative, std::filesystem::current_path().string() + "/data");
+    EXPECT_EQ(home::toNativePath(relative + "/AutoSaveData/t.txt", relative),
               std::filesystem::current_path().string() + "/data/AutoSaveData/t.txt");
-    home::setOverride("");
+    EXPECT_EQ(home::resolve(home), home) << "a chosen home comes before the process environment";
 }

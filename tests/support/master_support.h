@@ -1,8 +1,10 @@
 // A test owner for task masters and helpers that run the Qt event loop while a master works.
 #pragma once
 
-#include "base/home.h"
+#include "base/text.h"
+#include "engine/environment.h"
 #include "engine/master_owner.h"
+#include "engine/task.h"
 #include "engine/task_master.h"
 #include "support/task_file.h"
 #include "support/temp_dir.h"
@@ -55,6 +57,10 @@ public:
     int messageCount() const override { return static_cast<int>(messages.size()); }
     void setContactTask(bool on) override { contactTask = on; }
     void mastersReport() override { ++reports; }
+    void pageFailed(const std::string& address, const std::string& reason) override
+    {
+        failedPages.emplace_back(address, reason);
+    }
 
     // The second field of every row (the first rule's value), sorted.
     std::vector<std::string> firstFields() const
@@ -71,8 +77,18 @@ public:
     std::function<void(const std::vector<std::string>&)> onAppend;
     bool contactTask = false;
     int reports = 0;
-    engine::RunOptions options{0, kTime};
+    engine::RunOptions options{0};
+    std::vector<std::pair<std::string, std::string>> failedPages;  // address, reason
 };
+
+// The environment of a test home: its settings file and site catalogue, and 'time' in every
+// time column (empty: the wall clock).
+inline engine::Environment testEnvironment(const TempDir& dir, const std::string& time = {})
+{
+    auto env = engine::Environment::forHome(dir.path());
+    env.fixClock(time);
+    return env;
+}
 
 // Runs the event loop until 'done' holds; false on time-out.
 inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 20000)
@@ -87,18 +103,32 @@ inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 20000)
     return true;
 }
 
+// A master of a task file, loaded and started, as the run frame makes it.
+class StartedMaster : public engine::TtaskMaster {
+public:
+    StartedMaster(const std::string& taskFile, const engine::Environment& env, engine::MasterOwner* owner,
+                  std::unique_ptr<engine::LinkScanner> scanner = nullptr)
+        : TtaskMaster(taskFile, engine::loadTask(taskFile).task, env, owner, std::move(scanner))
+    {
+        start();
+    }
+};
+
 class MasterTest : public ::testing::Test {
 protected:
-    void SetUp() override { home::setOverride(dir.path()); }
-    void TearDown() override { home::setOverride(""); }
+    void SetUp() override
+    {
+        env = testEnvironment(dir, kTime);
+    }
 
     void settings(const std::string& ini) { writeFile(settingsPath(), ini); }
     std::string settingsPath() const { return dir.file("DefaultSet.ini"); }
 
     std::unique_ptr<engine::TtaskMaster> start(const std::string& taskFile)
     {
-        auto m = std::make_unique<engine::TtaskMaster>(taskFile, &owner, settingsPath());
+        auto m = std::make_unique<engine::TtaskMaster>(taskFile, engine::loadTask(taskFile).task, env, &owner);
         m->setFinishDelayMs(0);
+        m->start();
         return m;
     }
     // Starts the task and runs it to its end.
@@ -111,6 +141,7 @@ protected:
     }
 
     TempDir dir;
+    engine::Environment env;
     TestOwner owner;
 };
 
