@@ -3,6 +3,7 @@
 // the run ends (or Ctrl-C stops it) the collected rows are written with the text writer.
 #include "app/cli.h"
 
+#include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/text.h"
@@ -22,13 +23,6 @@
 
 namespace tarvimo::cli {
 namespace {
-
-const char* kRunUsage =
-    "usage: tarvimo-cli run TASK [--out FILE] [--threads N] [--utf8] [--time TEXT]\n"
-    "  --out FILE     write the rows to FILE (default: standard output)\n"
-    "  --threads N    fetch workers per task file (default: the settings file's count)\n"
-    "  --utf8         write UTF-8 instead of the program's GBK\n"
-    "  --time TEXT    the text of every time column, for reproducible output\n";
 
 std::atomic<bool> interrupted{false};
 
@@ -58,56 +52,6 @@ private:
     void (*oldInt_)(int);
     void (*oldTerm_)(int);
 };
-
-struct Options {
-    std::string task, out, time;
-    int threads = 0;
-    bool utf8 = false;
-};
-
-int parse(const std::vector<std::string>& args, Options& o, std::ostream& err)
-{
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                err << "tarvimo-cli: " << a << " needs a value\n" << kRunUsage;
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (a == "--out") {
-            if (!value(o.out))
-                return kUsage;
-        } else if (a == "--time") {
-            if (!value(o.time))
-                return kUsage;
-        } else if (a == "--threads") {
-            std::string n;
-            if (!value(n))
-                return kUsage;
-            if (!text::parseInt32(n, o.threads, false) || o.threads < 1) {
-                err << "tarvimo-cli: --threads needs a positive number\n" << kRunUsage;
-                return kUsage;
-            }
-        } else if (a == "--utf8") {
-            o.utf8 = true;
-        } else if (a.starts_with("--")) {
-            err << "tarvimo-cli: unknown option " << a << "\n" << kRunUsage;
-            return kUsage;
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.size() != 1) {
-        err << kRunUsage;
-        return kUsage;
-    }
-    o.task = positional[0];
-    return kOk;
-}
 
 // Progress lines on standard error: every message line, and the counters when they change.
 class ProgressPrinter {
@@ -172,21 +116,39 @@ std::unique_ptr<QCoreApplication> ensureApplication()
 
 } // namespace
 
+const CommandSpec& runCommand()
+{
+    static const CommandSpec spec{
+        "run",
+        "run a task and its sibling tasks, write the rows",
+        {{"TASK", "the task file"}},
+        {{"out", OptionSpec::kText, "FILE", "write the rows to FILE (default: standard output)"},
+         {"threads", OptionSpec::kPositiveNumber, "N", "fetch workers per task file (default: the settings file's count)"},
+         {"utf8", OptionSpec::kFlag, "", "write UTF-8 instead of the program's GBK"},
+         {"time", OptionSpec::kText, "TEXT", "the text of every time column, for reproducible output"}},
+        {},
+        "Progress goes to standard error; Ctrl-C stops the run and still writes the rows collected.\n"};
+    return spec;
+}
+
 int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    Options o;
-    if (int status = parse(args, o, err); status != kOk)
+    int status = kOk;
+    const auto line = parseOrReport(runCommand(), args, out, err, status);
+    if (!line)
         return status;
+    const std::string& task = line->arguments[0];
+    const std::string outFile = line->value("out");
     engine::TaskConfig config;
-    if (!files::exists(o.task) || !engine::readTaskConfig(o.task, config)) {
-        err << "tarvimo-cli: cannot read the task file " << o.task << "\n";
+    if (!files::exists(task) || !engine::readTaskConfig(task, config)) {
+        err << "tarvimo-cli: cannot read the task file " << task << "\n";
         return kFileError;
     }
 
     auto app = ensureApplication();
     StderrMessages boxes;
     run::TFrameTaskData frame(boxes);
-    frame.setRunOptions({o.threads, o.time});
+    frame.setRunOptions({line->number("threads"), line->value("time")});
     // A master pauses after its last worker so a window can settle; there is none here.
     frame.setMasterFinishDelayMs(0);
     output::AutoSave autoSave(frame);
@@ -211,7 +173,7 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         InterruptGuard guard;
         watch.start(100);
         progress.start(1000);
-        frame.startRun(o.task, false, "");
+        frame.startRun(task, false, "");
         if (!frame.finished())
             loop.exec();
         progress.stop();
@@ -227,20 +189,20 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     const auto& grid = frame.grid();
     std::string bytes = output::collectedRowsText(grid);
-    if (o.utf8)
+    if (line->has("utf8"))
         bytes = text::gbkToUtf8(bytes);
-    if (o.out.empty()) {
+    if (outFile.empty()) {
         out << bytes;
         out.flush();
         return out ? kOk : kFileError;
     }
     try {
-        files::writeAtomic(o.out, bytes);
+        files::writeAtomic(outFile, bytes);
     } catch (const files::FileError& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
         return kFileError;
     }
-    err << "tarvimo-cli: " << grid.dataRowCount() << " rows written to " << o.out << "\n";
+    err << "tarvimo-cli: " << grid.dataRowCount() << " rows written to " << outFile << "\n";
     return kOk;
 }
 
