@@ -16,18 +16,19 @@ enum ExitCode { kOk = 0, kFileError = 1, kUsage = 2 };
 // messages and progress to 'err'.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// The environment of the command being run: the home folder of its --home flag (else the
-// process environment's), that home's settings and site catalogue, and the wall clock or,
-// with 'fixedTime' (UTF-8), that text in every time column.
-engine::Environment commandEnvironment(const std::string& fixedTime = {});
+// The environment a command works in: the home folder chosen for the command line (its
+// --home flag, else the process environment's), that home's settings and site catalogue,
+// and the wall clock or, with 'fixedTime' (UTF-8), that text in every time column.
+engine::Environment commandEnvironment(const std::string& home, const std::string& fixedTime = {});
 
+// The commands; 'home' is the resolved home folder of the command line.
 // The `task` command group.
-int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runTask(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 // `extract`: a task's rules on a saved page.
-int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runExtract(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 // `urls`: the addresses a run of a task would visit.
-int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runUrls(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 // `run`: a whole collection without a display.
-int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runRun(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 
 } // namespace tarvimo::cli

@@ -2,6 +2,7 @@
 // engine hands over, so a task author can try rules without a run.
 #include "app/cli.h"
 
+#include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/text.h"
@@ -15,50 +16,33 @@
 namespace tarvimo::cli {
 namespace {
 
-const char* kExtractUsage = "usage: tarvimo-cli extract TASK PAGE [--url URL] [--time TEXT] [--run N] [--raw]\n";
-
 // Collects warnings so they can be printed as this command's errors.
 } // namespace
 
-int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+const CommandSpec& extractCommand()
 {
-    std::vector<std::string> positional;
-    std::string url, timeText;
-    int run = 0;
-    bool raw = false, haveRun = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& dest) {
-            if (i + 1 >= args.size())
-                return false;
-            dest = args[++i];
-            return true;
-        };
-        if (a == "--raw") {
-            raw = true;
-        } else if (a == "--url" || a == "--time") {
-            if (!value(a == "--url" ? url : timeText)) {
-                err << kExtractUsage;
-                return kUsage;
-            }
-        } else if (a == "--run") {
-            std::string n;
-            if (!value(n) || !text::parseInt32(n, run, false)) {
-                err << "tarvimo-cli: --run needs a number\n" << kExtractUsage;
-                return kUsage;
-            }
-            haveRun = true;
-        } else if (a.starts_with("--")) {
-            err << "tarvimo-cli: unknown option " << a << "\n" << kExtractUsage;
-            return kUsage;
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.size() != 2) {
-        err << kExtractUsage;
-        return kUsage;
-    }
+    static const CommandSpec spec{
+        "extract",
+        "run a task's rules on a saved page, print each row",
+        {{"TASK", "the task file"}, {"PAGE", "the saved page"}},
+        {{"url", OptionSpec::kText, "URL", "the page's address, for the URL column and relative links; linked pages need it"},
+         {"time", OptionSpec::kText, "TEXT", "the text of every time column"},
+         {"run", OptionSpec::kNumber, "N", "the run number, as after a restart of the run"},
+         {"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"}},
+        {},
+        "Each row is one line, its fields joined by the task's rule delimiter.\n"};
+    return spec;
+}
+
+int runExtract(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err)
+{
+    int status = kOk;
+    const auto o = parseOrReport(extractCommand(), args, out, err, status);
+    if (!o)
+        return status;
+    const std::vector<std::string>& positional = o->arguments;
+    const std::string url = o->value("url"), timeText = o->value("time");
+    const bool raw = o->has("raw");
     const std::string& taskFile = positional[0];
     std::string page;
     if (!files::tryReadAll(positional[1], page)) {
@@ -72,9 +56,9 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
 
     engine::RunState state;
-    if (haveRun) {
+    if (o->has("run")) {
         state.restarted = true;
-        state.runCounter = run;
+        state.runCounter = o->number("run");
     }
     const engine::TaskLoad load = engine::loadTask(taskFile);
     if (!load.task) {
@@ -82,7 +66,7 @@ int runExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "tarvimo-cli: " << taskFile << " is not a valid task file\n";
         return kFileError;
     }
-    const engine::Environment env = commandEnvironment(timeText);
+    const engine::Environment env = commandEnvironment(home, timeText);
     engine::TtaskExec exec(state, env);
     exec.setTask(load.task);
     state.charType = load.task->config.charType;

@@ -3,6 +3,7 @@
 // the run ends (or Ctrl-C stops it) the collected rows are written with the text writer.
 #include "app/cli.h"
 
+#include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/text.h"
@@ -22,13 +23,6 @@
 
 namespace tarvimo::cli {
 namespace {
-
-const char* kRunUsage =
-    "usage: tarvimo-cli run TASK [--out FILE] [--threads N] [--utf8] [--time TEXT]\n"
-    "  --out FILE     write the rows to FILE (default: standard output)\n"
-    "  --threads N    fetch workers per task file (default: the settings file's count)\n"
-    "  --utf8         write UTF-8 instead of the program's GBK\n"
-    "  --time TEXT    the text of every time column, for reproducible output\n";
 
 std::atomic<bool> interrupted{false};
 
@@ -58,56 +52,6 @@ private:
     void (*oldInt_)(int);
     void (*oldTerm_)(int);
 };
-
-struct Options {
-    std::string task, out, time;
-    int threads = 0;
-    bool utf8 = false;
-};
-
-int parse(const std::vector<std::string>& args, Options& o, std::ostream& err)
-{
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                err << "tarvimo-cli: " << a << " needs a value\n" << kRunUsage;
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (a == "--out") {
-            if (!value(o.out))
-                return kUsage;
-        } else if (a == "--time") {
-            if (!value(o.time))
-                return kUsage;
-        } else if (a == "--threads") {
-            std::string n;
-            if (!value(n))
-                return kUsage;
-            if (!text::parseInt32(n, o.threads, false) || o.threads < 1) {
-                err << "tarvimo-cli: --threads needs a positive number\n" << kRunUsage;
-                return kUsage;
-            }
-        } else if (a == "--utf8") {
-            o.utf8 = true;
-        } else if (a.starts_with("--")) {
-            err << "tarvimo-cli: unknown option " << a << "\n" << kRunUsage;
-            return kUsage;
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.size() != 1) {
-        err << kRunUsage;
-        return kUsage;
-    }
-    o.task = positional[0];
-    return kOk;
-}
 
 // Progress lines on standard error: every message line, and the counters when they change.
 class ProgressPrinter {
@@ -174,15 +118,34 @@ std::unique_ptr<QCoreApplication> ensureApplication()
 
 } // namespace
 
-int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+const CommandSpec& runCommand()
 {
-    Options o;
-    if (int status = parse(args, o, err); status != kOk)
+    static const CommandSpec spec{
+        "run",
+        "run a task and its sibling tasks, write the rows",
+        {{"TASK", "the task file"}},
+        {{"out", OptionSpec::kText, "FILE", "write the rows to FILE (default: standard output)"},
+         {"threads", OptionSpec::kPositiveNumber, "N", "fetch workers per task file (default: the settings file's count)"},
+         {"utf8", OptionSpec::kFlag, "", "write UTF-8 instead of the program's GBK"},
+         {"time", OptionSpec::kText, "TEXT", "the text of every time column, for reproducible output"}},
+        {},
+        "Progress goes to standard error; Ctrl-C stops the run and still writes the rows collected.\n"};
+    return spec;
+}
+
+int runRun(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err)
+{
+    int status = kOk;
+    const auto line = parseOrReport(runCommand(), args, out, err, status);
+    if (!line)
         return status;
+    const std::string& task = line->arguments[0];
+    const std::string outFile = line->value("out");
+
     auto app = ensureApplication();
     StderrMessages boxes;
-    run::TFrameTaskData frame(boxes, commandEnvironment(o.time));
-    frame.setRunOptions({o.threads});
+    run::TFrameTaskData frame(boxes, commandEnvironment(home, line->value("time")));
+    frame.setRunOptions({line->number("threads")});
     // A master pauses after its last worker so a window can settle; there is none here.
     frame.setMasterFinishDelayMs(0);
     output::AutoSave autoSave(frame);
@@ -207,10 +170,10 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         InterruptGuard guard;
         watch.start(100);
         progress.start(1000);
-        frame.startRun(o.task, false, "");
+        frame.startRun(task, false, "");
         if (!frame.task()) {
             // The run has ended at once; nothing was fetched and nothing is written.
-            err << "tarvimo-cli: cannot read the task file " << o.task << "\n";
+            err << "tarvimo-cli: cannot read the task file " << task << "\n";
             return kFileError;
         }
         if (!frame.finished())
@@ -228,20 +191,20 @@ int runRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     const auto& grid = frame.grid();
     std::string bytes = output::collectedRowsText(grid);
-    if (o.utf8)
+    if (line->has("utf8"))
         bytes = text::gbkToUtf8(bytes);
-    if (o.out.empty()) {
+    if (outFile.empty()) {
         out << bytes;
         out.flush();
         return out ? kOk : kFileError;
     }
     try {
-        files::writeAtomic(o.out, bytes);
+        files::writeAtomic(outFile, bytes);
     } catch (const files::FileError& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
         return kFileError;
     }
-    err << "tarvimo-cli: " << grid.dataRowCount() << " rows written to " << o.out << "\n";
+    err << "tarvimo-cli: " << grid.dataRowCount() << " rows written to " << outFile << "\n";
     return kOk;
 }
 

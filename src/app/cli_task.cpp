@@ -2,6 +2,7 @@
 // through the encrypted store with its plain fallback.
 #include "app/cli.h"
 
+#include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "store/delimited.h"
@@ -17,31 +18,8 @@ namespace {
 
 using store::TEncryptInifile;
 
-struct Options {
-    bool raw = false;
-    std::vector<std::string> positional;
-};
-
-Options parseOptions(const std::vector<std::string>& args)
-{
-    Options o;
-    for (const auto& a : args) {
-        if (a == "--raw")
-            o.raw = true;
-        else
-            o.positional.push_back(a);
-    }
-    return o;
-}
-
 // GBK text as it goes to the terminal.
 std::string shown(std::string_view gbk, bool raw) { return raw ? std::string(gbk) : text::gbkToUtf8(gbk); }
-
-int usage(std::ostream& err, const char* form)
-{
-    err << "usage: tarvimo-cli task " << form << "\n";
-    return kUsage;
-}
 
 // Opens a task file that must exist and be readable; null (with a message) otherwise.
 std::unique_ptr<TEncryptInifile> openExisting(const std::string& path, std::ostream& err)
@@ -59,40 +37,36 @@ std::unique_ptr<TEncryptInifile> openExisting(const std::string& path, std::ostr
     }
 }
 
-int decrypt(const Options& o, std::ostream& out, std::ostream& err)
+int decrypt(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 {
-    if (o.positional.size() != 1)
-        return usage(err, "decrypt FILE [--raw]");
-    auto ini = openExisting(o.positional[0], err);
+    auto ini = openExisting(o.arguments[0], err);
     if (!ini)
         return kFileError;
     std::string textGbk;
     if (ini->plainMode()) {
-        textGbk = files::readAll(o.positional[0]);
+        textGbk = files::readAll(o.arguments[0]);
     } else {
         for (const auto& l : ini->lines())
             textGbk += l + "\r\n";
     }
-    if (!o.raw)
+    if (!o.has("raw"))
         textGbk = text::replaceAll(textGbk, "\r\n", "\n");
-    out << shown(textGbk, o.raw);
+    out << shown(textGbk, o.has("raw"));
     return kOk;
 }
 
-int encrypt(const Options& o, std::ostream& out, std::ostream& err)
+int encrypt(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 {
-    if (o.positional.size() != 2)
-        return usage(err, "encrypt IN OUT");
     std::string plain;
-    if (!files::tryReadAll(o.positional[0], plain)) {
-        err << "tarvimo-cli: cannot read " << o.positional[0] << "\n";
+    if (!files::tryReadAll(o.arguments[0], plain)) {
+        err << "tarvimo-cli: cannot read " << o.arguments[0] << "\n";
         return kFileError;
     }
     // The input is INI text; a file that already is a container is refused, not
     // enciphered a second time.
     if (plain.size() >= 2 && static_cast<unsigned char>(plain[0]) == 0x78 &&
         static_cast<unsigned char>(plain[1]) == 0xDA) {
-        err << "tarvimo-cli: " << o.positional[0] << " already is an encrypted task file\n";
+        err << "tarvimo-cli: " << o.arguments[0] << " already is an encrypted task file\n";
         return kFileError;
     }
     std::vector<std::string> lines = text::splitLines(plain);
@@ -100,35 +74,31 @@ int encrypt(const Options& o, std::ostream& out, std::ostream& err)
         if (!text::trimView(l).empty())
             l = store::EncryptLine(l, store::storeKey());
     try {
-        store::SaveCompressedLines(lines, o.positional[1]);
+        store::SaveCompressedLines(lines, o.arguments[1]);
     } catch (const std::exception& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
         return kFileError;
     }
-    out << "wrote " << o.positional[1] << " (" << lines.size() << " lines)\n";
+    out << "wrote " << o.arguments[1] << " (" << lines.size() << " lines)\n";
     return kOk;
 }
 
-int get(const Options& o, std::ostream& out, std::ostream& err)
+int get(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 {
-    if (o.positional.size() != 3)
-        return usage(err, "get FILE SECTION KEY [--raw]");
-    auto ini = openExisting(o.positional[0], err);
+    auto ini = openExisting(o.arguments[0], err);
     if (!ini)
         return kFileError;
-    out << shown(ini->ReadString(text::utf8ToGbk(o.positional[1]), text::utf8ToGbk(o.positional[2]), ""), o.raw)
+    out << shown(ini->ReadString(text::utf8ToGbk(o.arguments[1]), text::utf8ToGbk(o.arguments[2]), ""), o.has("raw"))
         << "\n";
     return kOk;
 }
 
-int set(const Options& o, std::ostream& out, std::ostream& err)
+int set(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 {
-    if (o.positional.size() != 4)
-        return usage(err, "set FILE SECTION KEY VALUE");
     try {
-        TEncryptInifile ini(o.positional[0]);
-        ini.WriteString(text::utf8ToGbk(o.positional[1]), text::utf8ToGbk(o.positional[2]),
-                        text::utf8ToGbk(o.positional[3]));
+        TEncryptInifile ini(o.arguments[0]);
+        ini.WriteString(text::utf8ToGbk(o.arguments[1]), text::utf8ToGbk(o.arguments[2]),
+                        text::utf8ToGbk(o.arguments[3]));
         ini.UpdateFile();
     } catch (const std::exception& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
@@ -157,11 +127,9 @@ const char* productKind(int t)
     }
 }
 
-int show(const Options& o, std::ostream& out, std::ostream& err)
+int show(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 {
-    if (o.positional.size() != 1)
-        return usage(err, "show FILE");
-    const std::string& path = o.positional[0];
+    const std::string& path = o.arguments[0];
     auto ini = openExisting(path, err);
     if (!ini)
         return kFileError;
@@ -230,32 +198,60 @@ int show(const Options& o, std::ostream& out, std::ostream& err)
 
 } // namespace
 
-int runTask(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+const CommandSpec& taskCommand()
 {
-    if (args.empty()) {
-        err << "usage: tarvimo-cli task decrypt|encrypt|get|set|show ...\n";
-        return kUsage;
-    }
-    const std::string sub = args.front();
-    const Options o = parseOptions({args.begin() + 1, args.end()});
+    static const CommandSpec spec = [] {
+        const OptionSpec raw{"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"};
+        const ArgumentSpec file{"FILE", "the task file"};
+        const ArgumentSpec section{"SECTION", "the section's name"}, key{"KEY", "the key's name"};
+        CommandSpec s;
+        s.name = "task";
+        s.summary = "read, write and inspect task files as the program does";
+        s.arguments = {{"COMMAND", "the task command"}};
+        s.commands = {
+            {"task decrypt", "print a task file's INI text", {file}, {raw}, {}, {}},
+            {"task encrypt", "turn a plain INI file into an encrypted task file",
+             {{"IN", "the plain INI file"}, {"OUT", "the task file to write"}}, {}, {}, {}},
+            {"task get", "print one value", {file, section, key}, {raw}, {}, "A missing key prints an empty line.\n"},
+            {"task set", "write one value", {file, section, key, {"VALUE", "the new value"}}, {}, {}, {}},
+            {"task show", "print a readable summary of a task", {file}, {}, {}, {}},
+        };
+        s.notes = "'tarvimo-cli task COMMAND --help' describes a command.\n";
+        return s;
+    }();
+    return spec;
+}
+
+int runTask(const std::vector<std::string>& args, const std::string& /*home*/, std::ostream& out, std::ostream& err)
+{
+    const CommandSpec& group = taskCommand();
+    int status = kOk;
+    const auto line = parseOrReport(group, args, out, err, status);
+    if (!line)
+        return status;
+    const std::string sub = line->arguments.front();
+    const auto spec = std::ranges::find(group.commands, "task " + sub, &CommandSpec::name);
+    if (spec == group.commands.end())
+        return usageError(group, "unknown task command '" + sub + "'", err);
+    const auto o = parseOrReport(*spec, {line->arguments.begin() + 1, line->arguments.end()}, out, err, status);
+    if (!o)
+        return status;
     try {
         if (sub == "decrypt")
-            return decrypt(o, out, err);
+            return decrypt(*o, out, err);
         if (sub == "encrypt")
-            return encrypt(o, out, err);
+            return encrypt(*o, out, err);
         if (sub == "get")
-            return get(o, out, err);
+            return get(*o, out, err);
         if (sub == "set")
-            return set(o, out, err);
+            return set(*o, out, err);
         if (sub == "show")
-            return show(o, out, err);
+            return show(*o, out, err);
     } catch (const std::exception& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
         return kFileError;
     }
-    err << "tarvimo-cli: unknown task command '" << sub << "'\n"
-        << "usage: tarvimo-cli task decrypt|encrypt|get|set|show ...\n";
-    return kUsage;
+    return usageError(group, "unknown task command '" + sub + "'", err);
 }
 
 } // namespace tarvimo::cli

@@ -3,6 +3,7 @@
 // the detail links gathered from them are printed instead, in the order a run takes them.
 #include "app/cli.h"
 
+#include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "engine/address_list.h"
@@ -17,8 +18,6 @@
 
 namespace tarvimo::cli {
 namespace {
-
-const char* kUrlsUsage = "usage: tarvimo-cli urls TASK [--gather] [--raw]\n";
 
 // Prints each listing page's links as they arrive and remembers when gathering is over.
 class PrintingSink : public engine::GatherSink {
@@ -56,25 +55,27 @@ private:
 
 } // namespace
 
-int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+const CommandSpec& urlsCommand()
 {
-    std::vector<std::string> positional;
-    bool gather = false, raw = false;
-    for (const auto& a : args) {
-        if (a == "--gather")
-            gather = true;
-        else if (a == "--raw")
-            raw = true;
-        else if (a.starts_with("--")) {
-            err << "tarvimo-cli: unknown option " << a << "\n" << kUrlsUsage;
-            return kUsage;
-        } else
-            positional.push_back(a);
-    }
-    if (positional.size() != 1) {
-        err << kUrlsUsage;
-        return kUsage;
-    }
+    static const CommandSpec spec{
+        "urls",
+        "print the addresses a run would visit",
+        {{"TASK", "the task file"}},
+        {{"gather", OptionSpec::kFlag, "", "fetch the listing pages and print their detail links instead"},
+         {"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"}},
+        {},
+        {}};
+    return spec;
+}
+
+int runUrls(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err)
+{
+    int status = kOk;
+    const auto o = parseOrReport(urlsCommand(), args, out, err, status);
+    if (!o)
+        return status;
+    const std::vector<std::string>& positional = o->arguments;
+    const bool gather = o->has("gather"), raw = o->has("raw");
     const std::string& taskFile = positional[0];
     const engine::TaskLoad load = engine::loadTask(taskFile);
     if (!load.task) {
@@ -82,7 +83,7 @@ int runUrls(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kFileError;
     }
     const engine::TaskConfig& config = load.task->config;
-    const engine::Environment env = commandEnvironment();
+    const engine::Environment env = commandEnvironment(home);
     const auto fetch = store::settings::readFetcherSettings(env.settingsPath);
     net::TinternetControl internet(fetch.timeoutMs);
     engine::UrlListResult r = engine::taskAddresses(config, env, internet);
