@@ -161,28 +161,12 @@ void TFrameTaskData::setHeader(int taktype)
         grid_.setTitles(titles, static_cast<int>(titles.size()));
         return;
     }
+    // The columns' pixel widths are the view's (run/ui/grid_view_state.h).
     const auto g = [](const char* s) { return text::gbk(s); };
-    const auto rest = [&](int column) {
-        int used = 0;
-        for (int c = 0; c < column; ++c)
-            used += grid_.columnWidth(c);
-        const int w = gridWidth_ - used;
-        grid_.setColumnWidth(column, w > 0 ? w : 150);
-    };
-    if (taktype == 0 && text::trimView(grid_.title(0)).empty()) {
+    if (taktype == 0 && text::trimView(grid_.title(0)).empty())
         grid_.setTitles({g("序号"), g("公司名称"), g("联系人"), g("手机号"), g("地址"), g("邮箱"), g("采集时间")}, 7);
-        grid_.setColumnWidth(1, 250);
-        grid_.setColumnWidth(3, 100);
-        grid_.setColumnWidth(4, 350);
-        grid_.setColumnWidth(5, 150);
-        rest(6);
-    } else if (taktype == 1) {
+    else if (taktype == 1)
         grid_.setTitles({g("序号"), g("标题"), g("手机号"), g("邮件"), g("采集时间")}, 6);
-        grid_.setColumnWidth(1, 390);
-        grid_.setColumnWidth(2, 150);
-        grid_.setColumnWidth(3, 200);
-        rest(4);
-    }
 }
 
 void TFrameTaskData::createMasters(int taktype, const std::string& path, const std::vector<std::string>& additional)

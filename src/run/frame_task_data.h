@@ -59,8 +59,6 @@ public:
     void setKeyword(std::string keyword) { keyword_ = std::move(keyword); }
     void setRemark(std::string remark) { remark_ = std::move(remark); }
     void setExpectedRows(int rows) { expectedRows_ = rows; }
-    // The grid's width in pixels, for the last column's width.
-    void setGridWidth(int pixels) { gridWidth_ = pixels; }
     // How long the restart watch waits before it ends the run (5000 ms).
     void setTimer4WaitMs(int ms) { timer4WaitMs_ = ms; }
     // How long a master waits, after its last worker has finished, before it reports.
@@ -169,7 +167,6 @@ private:
     bool contactTask_ = false;
     int runNumber_ = 1;
     bool restarted_ = false;
-    int gridWidth_ = 1000;
     int timer4WaitMs_ = 5000;
     int masterFinishDelayMs_ = 1000;
 

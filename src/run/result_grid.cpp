@@ -15,8 +15,6 @@ const std::string kNoCell;
 ResultGrid::ResultGrid(QObject* parent) : QAbstractTableModel(parent)
 {
     rows_.assign(2, emptyRow());
-    widths_.assign(static_cast<std::size_t>(columns_), kDefaultWidth);
-    widths_[0] = kSerialWidth;
     index_.resize(static_cast<std::size_t>(columns_));
 }
 
@@ -50,7 +48,6 @@ void ResultGrid::setColumnCount(int count)
     columns_ = count;
     for (auto& r : rows_)
         r.resize(static_cast<std::size_t>(count));
-    widths_.resize(static_cast<std::size_t>(count), kDefaultWidth);
     index_.assign(static_cast<std::size_t>(count), std::nullopt);
     longest_.resize(std::min(longest_.size(), static_cast<std::size_t>(count)));
     endResetModel();
@@ -65,19 +62,6 @@ void ResultGrid::setTitles(const std::vector<std::string>& titles, int columnCou
         invalidateIndex(c);
     }
     emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
-}
-
-int ResultGrid::columnWidth(int column) const
-{
-    if (column < 0 || column >= columns_)
-        return 0;
-    return widths_[static_cast<std::size_t>(column)];
-}
-
-void ResultGrid::setColumnWidth(int column, int width)
-{
-    if (column >= 0 && column < columns_)
-        widths_[static_cast<std::size_t>(column)] = width;
 }
 
 void ResultGrid::appendRow(const std::vector<std::string>& fields)
@@ -108,7 +92,6 @@ void ResultGrid::resetToTitles()
     index_.assign(static_cast<std::size_t>(columns_), std::nullopt);
     longest_.clear();
     anyAppended_ = false;
-    currentRow_ = 1;
     endResetModel();
 }
 
@@ -208,12 +191,6 @@ std::string ResultGrid::linkAt(int row, int column) const
     if (text::findNoCase(c, "http://") == std::string::npos && text::findNoCase(c, "https://") == std::string::npos)
         return {};
     return text::trim(c);
-}
-
-void ResultGrid::setCurrentCell(int row, int column)
-{
-    currentRow_ = row;
-    currentColumn_ = column;
 }
 
 // ---- Item model ---------------------------------------------------------------------------

@@ -25,8 +25,6 @@ class ResultGrid : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kInitialColumns = 20;
-    static constexpr int kDefaultWidth = 100;
-    static constexpr int kSerialWidth = 51;
 
     enum Role {
         // True for a cell the view paints red with white text: column 3 of a data row of
@@ -49,8 +47,6 @@ public:
     // Sets the column count and the titles of row 0 (further titles blank).
     void setTitles(const std::vector<std::string>& titles, int columnCount);
     void setColumnCount(int count);
-    int columnWidth(int column) const;
-    void setColumnWidth(int column, int width);
 
     // Writes the fields into the empty last row from column 0 (an empty field is stored
     // as a single blank; fields beyond the last column are dropped) and adds a new empty
@@ -83,11 +79,6 @@ public:
     // column both above 0) that holds "http://" or "https://"; empty otherwise.
     std::string linkAt(int row, int column) const;
 
-    // The current cell (the popup menu's column export acts on its column).
-    void setCurrentCell(int row, int column);
-    int currentRow() const { return currentRow_; }
-    int currentColumn() const { return currentColumn_; }
-
     // ---- Item model -----------------------------------------------------------------
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -104,7 +95,6 @@ private:
 
     std::vector<Row> rows_;
     int columns_ = kInitialColumns;
-    std::vector<int> widths_;
     // Lower-cased cells per column, built on a column's first test.
     mutable std::vector<std::optional<std::unordered_set<std::string>>> index_;
     struct Longest {
@@ -115,7 +105,6 @@ private:
     bool anyAppended_ = false;
     bool markMobiles_ = false;
     engine::PatternSet patterns_;
-    int currentRow_ = 1, currentColumn_ = 0;
 };
 
 } // namespace tarvimo::run
