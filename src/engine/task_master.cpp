@@ -114,8 +114,8 @@ void TtaskMaster::start()
         return;
     startCalled_ = true;
     std::string error;
-    if (!writeLoadTimeChanges(*task_, &error) && !error.empty() && owner_)
-        owner_->addMessage("无法写入任务文件 " + text::gbkToUtf8(error));
+    if (!writeLoadTimeChanges(*task_, &error) && !error.empty())
+        report("无法写入任务文件 " + error);
     if (scanner_) {
         LinkScanner::Setup s;
         s.resultsFile = files::joinPath(files::joinPath(env_.home, "Files"), taskName_ + ".txt");
@@ -133,8 +133,9 @@ void TtaskMaster::start()
     try {
         if (config_.tasktypes != 1)  // a script task starts nothing
             buildUrlList();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // Whatever was built stays; nothing more is started.
+        report(std::string("无法生成采集网址: ") + e.what());
     }
 }
 
@@ -207,11 +208,17 @@ void TtaskMaster::startWorkers()
                 n = 20;
             for (int i = 0; i < n; ++i) {
                 liveWorkers_.fetch_add(1);
-                workers_.push_back(std::make_unique<TtaskThread>(*this, FetcherSetup{task_, &env_, &runState0_, referer_}, i));
+                try {
+                    workers_.push_back(std::make_unique<TtaskThread>(*this, FetcherSetup{task_, &env_, &runState0_, referer_}, i));
+                } catch (...) {
+                    liveWorkers_.fetch_sub(1);  // never started, so it never ends
+                    throw;
+                }
             }
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A worker that could not be made leaves the others running.
+        report(std::string("无法启动采集线程: ") + e.what());
     }
     wakeWorkers();
 }
@@ -382,6 +389,14 @@ void TtaskMaster::pageFailed(const std::string& address, const std::string& reas
     });
 }
 
+void TtaskMaster::report(const std::string& line)
+{
+    callOnMain([&] {
+        if (owner_)
+            owner_->addMessage(line);
+    });
+}
+
 bool TtaskMaster::callOnMain(const std::function<void()>& fn)
 {
     if (QThread::currentThread() == thread()) {
@@ -534,8 +549,7 @@ void TtaskMaster::keepNumbering()
         ini.UpdateFile();
         nextSerial_ = n + 1;
     } catch (const std::exception& e) {
-        if (owner_)
-            owner_->addMessage("无法保存下一个序号 " + std::to_string(n + 1) + ": " + e.what());
+        report("无法保存下一个序号 " + std::to_string(n + 1) + ": " + e.what());
     }
 }
 

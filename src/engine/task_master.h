@@ -150,6 +150,8 @@ private:
     UrlList& workList() { return config_.directMode ? urlList_ : gatheredUrls_; }
     const UrlList& workList() const { return config_.directMode ? urlList_ : gatheredUrls_; }
     bool hasWorkLocked() const { return static_cast<std::size_t>(urlCursor_) < workList().size(); }
+    // A line for the owner's message list, from any thread (UTF-8).
+    void report(const std::string& line);
     // Main thread.
     void rowsReady();
     void lastWorkerFinished();

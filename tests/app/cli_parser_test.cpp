@@ -1,6 +1,6 @@
 // The parser every command goes through, as a user meets it: the help, the usage errors
 // and words that reach a command unchanged.
-#include "app/cli.h"
+#include "app/cli_support.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +11,7 @@ using namespace tarvimo;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result runCli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::runCli;
 
 std::vector<std::string> words(const std::string& line)
 {

@@ -70,6 +70,11 @@ TEST_F(CliRun, WritesTheCollectedRowsByteForByte)
     EXPECT_EQ(test::readFile(dir.file("rows.txt")), expected) << "the failed page gives no row";
     EXPECT_NE(r.err.find("3 rows written to " + dir.file("rows.txt")), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("over "), std::string::npos) << "the message lines are shown";
+    EXPECT_NE(r.err.find("页面失败 " + server.url("/missing") + " (HTTP 404)"), std::string::npos)
+        << "the failed page is named with its reason: " << r.err;
+    EXPECT_NE(r.err.find("失败页面 1 个"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("3 rows, elapsed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(", 1 failed"), std::string::npos) << "the progress line counts it: " << r.err;
     EXPECT_EQ(r.out, "");
 
     // To standard output, as UTF-8.

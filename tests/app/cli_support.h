@@ -2,7 +2,6 @@
 #pragma once
 
 #include "app/cli.h"
-#include "base/home.h"
 #include "base/text.h"
 #include "support/temp_dir.h"
 
@@ -17,13 +16,19 @@ struct CliResult {
     std::string out, err;
 };
 
+// `tarvimo-cli ARGS...`
+inline CliResult runCli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    int status = cli::run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
 // `tarvimo-cli --home HOME COMMAND ARGS...`
 inline CliResult runCommandLine(const std::string& home, const std::string& command, std::vector<std::string> args)
 {
     args.insert(args.begin(), {"--home", home, command});
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
+    return runCli(args);
 }
 
 // Writes a task file from UTF-8 INI text (stored as GBK) and returns its path.

@@ -1,4 +1,4 @@
-#include "app/cli.h"
+#include "app/cli_support.h"
 #include "base/text.h"
 #include "store/encrypt_inifile.h"
 #include "support/temp_dir.h"
@@ -12,17 +12,7 @@ using test::TempDir;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result runCli(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::runCli;
 
 const std::string kPlainUtf8 = "[master]\r\ntaskname=名录\r\ntasktypes=0\r\n\r\n[url]\r\nurlbegin=http://127.0.0.1/a\r\n"
                                "[rule]\r\nruleSplit=^\r\nrowcount=2\r\nruledata0=中文名称^标题^\r\n"

@@ -191,6 +191,26 @@ TEST_F(MasterTest, TasksThatStartNothing)
     EXPECT_EQ(owner.reports, 0);
 }
 
+TEST_F(MasterTest, ANextSerialNumberThatCannotBeKeptIsReported)
+{
+    LocalHttpServer server;
+    server.on("GET", "/slow", [](const httplib::Request&, httplib::Response& res) {
+        std::this_thread::sleep_for(300ms);
+        res.set_content("<title>slow</title>", "text/html");
+    });
+    const std::string task = listTask(dir, {server.url("/slow")}, {{"master", "autoSaveNo", "1"}});
+    auto m = start(task);
+    // While the page is fetched the task file turns into a folder: it can no longer be written.
+    std::filesystem::remove(task);
+    std::filesystem::create_directory(task);
+    ASSERT_TRUE(spinUntil([&] { return owner.reports == 1; }));
+    EXPECT_TRUE(m->waitForThreads(10000));
+    ASSERT_EQ(owner.rows.size(), 1u);
+    ASSERT_FALSE(owner.messages.empty());
+    EXPECT_TRUE(owner.messages.back().starts_with("无法保存下一个序号 2: ")) << owner.messages.back();
+    EXPECT_EQ(m->nextSerial(), 1) << "the numbering in memory is not moved on either";
+}
+
 TEST_F(MasterTest, MalformedTaskValuesTakeTheirDefaults)
 {
     LocalHttpServer server;
