@@ -1,17 +1,12 @@
 #include "engine/task_exec.h"
 
-#include "base/clock.h"
-#include "base/messages.h"
 #include "base/text.h"
 #include "engine/email_lookup.h"
 #include "net/http_client.h"
 #include "engine/page_text.h"
 #include "engine/patterns.h"
-#include "store/delimited.h"
-#include "store/encrypt_inifile.h"
 #include "store/marker_text.h"
 #include "store/settings.h"
-#include "store/task_schema.h"
 
 #include <cstdint>
 #include <map>
