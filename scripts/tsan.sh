@@ -14,5 +14,5 @@ build/tsan/tests/engine/master_test
 build/tsan/tests/run/run_test
 build/tsan/tests/output/output_test
 build/tsan/tests/app/cli_test --gtest_filter='CliRun*'
-build/tsan/tests/http/http_client_test
+build/tsan/tests/net/http_client_test
 echo "== ThreadSanitizer found nothing"

@@ -209,7 +209,7 @@ void TtaskMaster::startWorkers()
             for (int i = 0; i < n; ++i) {
                 liveWorkers_.fetch_add(1);
                 try {
-                    workers_.push_back(std::make_unique<TtaskThread>(*this, FetcherSetup{task_, &env_, &runState0_, referer_}, i));
+                    workers_.push_back(std::make_unique<TtaskThread>(queue_, FetcherSetup{task_, &env_, &runState0_, referer_}, i));
                 } catch (...) {
                     liveWorkers_.fetch_sub(1);  // never started, so it never ends
                     throw;
@@ -239,7 +239,7 @@ void TtaskMaster::startGathering()
     GatherSetup setup = gatherSetupOf(config_, std::move(pages), fetch.timeoutMs, fetch.maxBodyBytes);
     std::lock_guard wl(workersMutex_);
     started_ = true;
-    gatherer_ = std::make_unique<TGetUrlList>(*this, std::move(setup));
+    gatherer_ = std::make_unique<TGetUrlList>(gatherSink_, std::move(setup));
 }
 
 void TtaskMaster::wakeWorkers()

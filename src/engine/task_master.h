@@ -1,7 +1,7 @@
 // The runtime controller of one task file inside a running task: builds the task's
 // addresses, gathers detail links from listing pages when the task asks for it, owns the
-// fetch workers and the work list they share (it is their WorkQueue), and delivers their
-// rows to its owner on the main thread.
+// fetch workers and the work list they share (their WorkQueue), and delivers their rows to
+// its owner on the main thread.
 //
 // Life: construction takes the loaded task and starts nothing; start() builds the
 // addresses and starts the workers. A master whose task could not be read stays idle.
@@ -48,7 +48,7 @@ namespace tarvimo::engine {
 class MasterOwner;
 class TtaskThread;
 
-class TtaskMaster : public QObject, public GatherSink, public ScanEvents, public WorkQueue {
+class TtaskMaster : public QObject, public ScanEvents {
 public:
     // 'task' is the loaded task file 'taskFile' (null: it could not be read; the master
     // stays idle). 'env' must outlive the master. 'scanner' is the link-scanning crawler
@@ -63,9 +63,10 @@ public:
 
     // Appends new links to the detail list and starts or wakes the workers.
     void addGatheredUrls(std::vector<std::string>& links);
-    // GatherSink: estimates urlTotal on the first call, then addGatheredUrls.
-    void addDetailAddresses(std::vector<std::string>& links) override;
-    void gatheringDone() override;
+    // The gatherer's results (its thread): estimates urlTotal on the first call, then
+    // addGatheredUrls; and the end of the listing pages.
+    void addDetailAddresses(std::vector<std::string>& links);
+    void gatheringDone();
 
     // ScanEvents (gather mode with a link-scanning crawler).
     void scanLinkFound(const std::string& url) override;
@@ -128,19 +129,58 @@ protected:
     // Runs the calls workers are waiting for.
     void customEvent(QEvent* event) override;
 
-    // WorkQueue (fetcher threads).
-    bool takeNext(std::string& address) override;
-    bool complete() const override { return urlGenerationDone_.load(); }
-    void waitForWork(const std::function<bool()>& giveUp) override;
-    void waitUntil(const std::function<bool()>& until, std::chrono::milliseconds limit) override;
-    void wake() override { wakeWorkers(); }
-    void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter) override;
-    void handOverRows(std::vector<Row> rows) override;
-    void pageFailed(const std::string& address, const std::string& reason) override;
-    void workerFinished() override;
-    void workerEnded() override;
+    // The work queue its fetchers see.
+    WorkQueue& workQueue() { return queue_; }
 
 private:
+    // The fetchers' side of the master. A member rather than a base: a fetcher still
+    // running while the master's destructor stops it calls into an object whose
+    // destruction has not begun.
+    class Queue final : public WorkQueue {
+    public:
+        explicit Queue(TtaskMaster& m) : m_(m) {}
+        bool takeNext(std::string& address) override { return m_.takeNext(address); }
+        bool complete() const override { return m_.urlGenerationDone_.load(); }
+        void waitForWork(const std::function<bool()>& giveUp) override { m_.waitForWork(giveUp); }
+        void waitUntil(const std::function<bool()>& until, std::chrono::milliseconds limit) override
+        {
+            m_.waitUntil(until, limit);
+        }
+        void wake() override { m_.wakeWorkers(); }
+        void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter) override
+        {
+            m_.addSubPages(links, filter);
+        }
+        void handOverRows(std::vector<Row> rows) override { m_.handOverRows(std::move(rows)); }
+        void pageFailed(const std::string& address, const std::string& reason) override { m_.pageFailed(address, reason); }
+        void workerFinished() override { m_.workerFinished(); }
+        void workerEnded() override { m_.workerEnded(); }
+
+    private:
+        TtaskMaster& m_;
+    };
+
+    // The gatherer's side of the master, a member for the same reason.
+    class Gather final : public GatherSink {
+    public:
+        explicit Gather(TtaskMaster& m) : m_(m) {}
+        void addDetailAddresses(std::vector<std::string>& links) override { m_.addDetailAddresses(links); }
+        void gatheringDone() override { m_.gatheringDone(); }
+
+    private:
+        TtaskMaster& m_;
+    };
+
+    // Fetcher side (any thread).
+    bool takeNext(std::string& address);
+    void waitForWork(const std::function<bool()>& giveUp);
+    void waitUntil(const std::function<bool()>& until, std::chrono::milliseconds limit);
+    void addSubPages(const std::vector<std::string>& links, const std::vector<std::string>& filter);
+    void handOverRows(std::vector<Row> rows);
+    void pageFailed(const std::string& address, const std::string& reason);
+    void workerFinished();
+    void workerEnded();
+
     void buildUrlList();
     void startCollection();
     void startWorkers();
@@ -217,6 +257,9 @@ private:
     std::mutex callMutex_;
     std::deque<MainCall*> calls_;
     bool closing_ = false;
+
+    Queue queue_{*this};
+    Gather gatherSink_{*this};
 };
 
 } // namespace tarvimo::engine
