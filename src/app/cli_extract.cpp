@@ -24,11 +24,11 @@ const CommandSpec& extractCommand()
     static const CommandSpec spec{
         "extract",
         "run a task's rules on a saved page, print each row",
-        {{"TASK", "the task file"}, {"PAGE", "the saved page"}},
+        {kTaskArgument, {"PAGE", "the saved page"}},
         {{"url", OptionSpec::kText, "URL", "the page's address, for the URL column and relative links; linked pages need it"},
          {"time", OptionSpec::kText, "TEXT", "the text of every time column"},
          {"run", OptionSpec::kNumber, "N", "the run number, as after a restart of the run"},
-         {"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"}},
+         kRawOption},
         {},
         "Each row is one line, its fields joined by the task's rule delimiter.\n"};
     return spec;

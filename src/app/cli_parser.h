@@ -76,6 +76,10 @@ int usageError(const CommandSpec& spec, std::string_view message, std::ostream& 
 std::optional<ParsedCommand> parseOrReport(const CommandSpec& spec, const std::vector<std::string>& args,
                                            std::ostream& out, std::ostream& err, int& status);
 
+// Pieces several commands share.
+inline const OptionSpec kRawOption{"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"};
+inline const ArgumentSpec kTaskArgument{"TASK", "the task file"};
+
 // Each command's description, defined beside its handler.
 const CommandSpec& taskCommand();  // the group; its sub-commands in 'commands'
 const CommandSpec& extractCommand();

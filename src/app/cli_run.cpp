@@ -123,7 +123,7 @@ const CommandSpec& runCommand()
     static const CommandSpec spec{
         "run",
         "run a task and its sibling tasks, write the rows",
-        {{"TASK", "the task file"}},
+        {kTaskArgument},
         {{"out", OptionSpec::kText, "FILE", "write the rows to FILE (default: standard output)"},
          {"threads", OptionSpec::kPositiveNumber, "N", "fetch workers per task file (default: the settings file's count)"},
          {"utf8", OptionSpec::kFlag, "", "write UTF-8 instead of the program's GBK"},

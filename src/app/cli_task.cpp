@@ -201,7 +201,7 @@ int show(const ParsedCommand& o, std::ostream& out, std::ostream& err)
 const CommandSpec& taskCommand()
 {
     static const CommandSpec spec = [] {
-        const OptionSpec raw{"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"};
+        const OptionSpec& raw = kRawOption;
         const ArgumentSpec file{"FILE", "the task file"};
         const ArgumentSpec section{"SECTION", "the section's name"}, key{"KEY", "the key's name"};
         CommandSpec s;

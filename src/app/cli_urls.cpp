@@ -60,9 +60,9 @@ const CommandSpec& urlsCommand()
     static const CommandSpec spec{
         "urls",
         "print the addresses a run would visit",
-        {{"TASK", "the task file"}},
+        {kTaskArgument},
         {{"gather", OptionSpec::kFlag, "", "fetch the listing pages and print their detail links instead"},
-         {"raw", OptionSpec::kFlag, "", "print the stored GBK bytes instead of UTF-8"}},
+         kRawOption},
         {},
         {}};
     return spec;

@@ -60,12 +60,6 @@ RuleSet readRules(store::TEncryptInifile& ini, const TaskConfig& config)
     r.settings.useSect = store::readBool(ini, t::useSect);
     r.settings.getNews = store::readBool(ini, t::UseGetNews);
     r.settings.clearJavascript = store::readBool(ini, t::clearJavascript);
-    r.taktype = config.taktype;
-    r.autoCharset = config.autogetCharType;
-    r.autoBase = config.autogetmainURL;
-    r.fixedBase = config.getmainURL;
-    r.startAddress = config.urlbegin;
-    r.charType = config.charType;
 
     // Output captions: the trailing empty caption becomes "URL" and/or "采集时间".
     r.columns.outputCaptions = r.columns.captions;
@@ -81,7 +75,7 @@ RuleSet readRules(store::TEncryptInifile& ini, const TaskConfig& config)
     return r;
 }
 
-PlainRowLayout plainLayoutOf(const RuleSet& rules)
+PlainRowLayout plainLayoutOf(const RuleSet& rules, int taktype)
 {
     PlainRowLayout layout;
     const auto& captions = rules.columns.outputCaptions;
@@ -91,7 +85,7 @@ PlainRowLayout plainLayoutOf(const RuleSet& rules)
     // An empty last caption names no field.
     if (layout.titles.size() > 1 && layout.titles.back().empty())
         layout.titles.pop_back();
-    if (rules.taktype == 0)
+    if (taktype == 0)
         layout.titles.push_back(text::gbk("邮箱"));
     layout.appendTime = !rules.autoTime;
     if (layout.appendTime)
@@ -109,7 +103,7 @@ TaskPtr taskFromStore(store::TEncryptInifile& ini, const std::string& file)
     task->name = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string();
     readTaskConfig(ini, task->config);
     task->rules = readRules(ini, task->config);
-    task->layout = plainLayoutOf(task->rules);
+    task->layout = plainLayoutOf(task->rules, task->config.taktype);
     task->autoSave.on = store::readBool(ini, t::taskAutoSave);
     task->autoSave.periodMinutes = store::readInt(ini, t::taskAutoSavePL);
     task->autoSave.name = store::readString(ini, t::taskAutoSaveName);

@@ -22,17 +22,16 @@ class TEncryptInifile;
 namespace tarvimo::engine {
 
 // The rule table of a task and the switches of its extraction, with the values derived at
-// load time (markers lower-cased unless case-sensitive, output captions).
+// load time (markers lower-cased unless case-sensitive, output captions). The task's other
+// values (encoding, base address, start address, kind) are its TaskConfig's.
 struct RuleSet {
     PostSettings settings;
     RuleColumns columns;
     FieldPostProcessor post;
     std::vector<std::string> begins, ends;
     bool wholePage = false, loop = false, autoMid = true, saveUrl = false, autoTime = true;
-    bool midCut = false, autoCharset = false, autoBase = true;
-    std::string midMarker, loopWord, loopWordStored, loopFront, loopHind, fixedBase, startAddress;
-    int taktype = 0;
-    int charType = 0;
+    bool midCut = false;
+    std::string midMarker, loopWord, loopWordStored, loopFront, loopHind;
 };
 
 // The grid titles and time rule of a task that matches no directory site: "序号", the

@@ -26,17 +26,17 @@ const std::string& gbkLiteral(const char* utf8)
     return it->second;
 }
 
-// The rules of an engine without a task: nothing is extracted.
-const RuleSet& emptyRules()
+// The task of an engine without one: nothing is extracted.
+const Task& noTask()
 {
-    static const RuleSet rules = [] {
-        RuleSet r;
-        r.columns.captions = {text::gbk("序号")};
-        r.columns.outputCaptions = r.columns.captions;
-        r.post = FieldPostProcessor(r.settings, r.columns);
-        return r;
+    static const Task task = [] {
+        Task t;
+        t.rules.columns.captions = {text::gbk("序号")};
+        t.rules.columns.outputCaptions = t.rules.columns.captions;
+        t.rules.post = FieldPostProcessor(t.rules.settings, t.rules.columns);
+        return t;
     }();
-    return rules;
+    return task;
 }
 
 const std::string& kConstant() { return gbkLiteral("常量"); }
@@ -154,7 +154,7 @@ TtaskExec::TtaskExec(RunState& state, const Environment& env)
                                         env.catalogue.value("SearchEngine", "partner"))),
       homeTokens_{text::toLower(env.catalogue.value("HomePage", "token1")),
                   text::toLower(env.catalogue.value("HomePage", "token2"))},
-      r_(&emptyRules())
+      t_(&noTask())
 {
     const auto lookup = store::settings::readEmailLookupSettings(env.settingsPath);
     setEmailLookup(lookup.getEmail, lookup.emailFromName);
@@ -181,13 +181,13 @@ std::string TtaskExec::scanEmails(std::string_view text) const { return patterns
 void TtaskExec::setTask(TaskPtr task)
 {
     task_ = std::move(task);
-    r_ = task_ ? &task_->rules : &emptyRules();
+    t_ = task_ ? task_.get() : &noTask();
 }
 
 std::string TtaskExec::prepare(std::string_view marker, bool pageHasCrLf) const
 {
     std::string m(marker);
-    if (!r_->settings.ruleCase)
+    if (!t_->rules.settings.ruleCase)
         text::toLowerInPlace(m);
     if (m.find(store::kLineBreakToken) == npos)
         return text::trim(m);
@@ -203,8 +203,8 @@ TtaskExec::Markers TtaskExec::markersOf(std::size_t rule, bool pageHasCrLf) cons
 {
     static const std::string sep = "%%%";
     Markers m;
-    const std::string& b = at(r_->begins, rule);
-    const std::string& e = at(r_->ends, rule);
+    const std::string& b = at(t_->rules.begins, rule);
+    const std::string& e = at(t_->rules.ends, rule);
     if (b.find(sep) != npos && e.find(sep) != npos) {
         auto bs = splitAt(b, sep), es = splitAt(e, sep);
         if (bs.size() == es.size()) {
@@ -220,7 +220,7 @@ TtaskExec::Markers TtaskExec::markersOf(std::size_t rule, bool pageHasCrLf) cons
 std::vector<TtaskExec::Markers> TtaskExec::pageMarkers(bool pageHasCrLf) const
 {
     // Prepared once per page: preparing depends on the page (line ends) but not on the record.
-    std::vector<Markers> marks(r_->columns.captions.size());
+    std::vector<Markers> marks(t_->rules.columns.captions.size());
     for (std::size_t s = 1; s + 1 < marks.size(); ++s)
         marks[s] = markersOf(s, pageHasCrLf);
     return marks;
@@ -265,11 +265,11 @@ TtaskExec::Cut TtaskExec::cutField(Work& w, const Markers& m, std::size_t /*rule
 
 std::string TtaskExec::finishValue(std::size_t rule, std::string value) const
 {
-    value = r_->post.cleanField(rule, std::move(value));
+    value = t_->rules.post.cleanField(rule, std::move(value));
     // The clear list usually deletes ":", which would break every address.
     text::replaceAllInPlace(value, "http//", "http://");
     text::replaceAllInPlace(value, "https//", "https://");
-    const std::string& type = at(r_->columns.types, rule);
+    const std::string& type = at(t_->rules.columns.types, rule);
     value = FieldPostProcessor::completeByType(std::move(value), type, pageBase_);
     if (type == kEmailType())
         value = cutToEmail(value);
@@ -280,7 +280,7 @@ std::string TtaskExec::runNumber(std::size_t rule)
 {
     if (state_.restarted)
         return std::to_string(state_.runCounter.load());
-    const std::string& t = at(r_->begins, rule);
+    const std::string& t = at(t_->rules.begins, rule);
     int n = 1;
     if (!text::parseInt32(t, n, false))
         n = 1;
@@ -303,17 +303,17 @@ std::string TtaskExec::fetchLinked(const std::string& address, net::HttpClient* 
         connection->disconnectSocket();
         return {};
     }
-    std::string page = convertPage(std::move(r.body), r_->autoCharset, state_.charType);
-    if (!r_->settings.ruleCase)
+    std::string page = convertPage(std::move(r.body), t_->config.autogetCharType, state_.charType);
+    if (!t_->rules.settings.ruleCase)
         text::toLowerInPlace(page);
     return page;
 }
 
 void TtaskExec::completeRow(Row& row, const std::string& pageAddress) const
 {
-    if (r_->saveUrl)
+    if (t_->rules.saveUrl)
         row.push_back(pageAddress);
-    if (r_->autoTime)
+    if (t_->rules.autoTime)
         row.push_back(timeText());
 }
 
@@ -322,7 +322,7 @@ bool TtaskExec::onlyConstants(const Row& row, const std::string& constants) cons
     std::string joined;
     for (const auto& f : row)
         for (char c : f)
-            if (c != r_->settings.delimiter && c != '"')
+            if (c != t_->rules.settings.delimiter && c != '"')
                 joined += c;
     return text::trimView(joined) == constants;
 }
@@ -339,14 +339,14 @@ std::vector<Row> TtaskExec::extractPage(std::string page, net::HttpClient* conne
 {
     if (!task_)
         return {};
-    pageBase_ = pageBaseUrl(pageAddress, r_->autoBase, r_->fixedBase);
-    page = r_->post.replaceInPage(std::move(page));
+    pageBase_ = pageBaseUrl(pageAddress, t_->config.autogetmainURL, t_->config.getmainURL);
+    page = t_->rules.post.replaceInPage(std::move(page));
 
     std::vector<Row> rows;
     bool loopMode = false;
-    if (r_->wholePage) {
+    if (t_->rules.wholePage) {
         rows = wholePage(page, pageAddress);
-    } else if (!r_->loop) {
+    } else if (!t_->rules.loop) {
         rows = singleRecord(page, connection, pageAddress);
     } else {
         rows = loopRecords(page, connection, pageAddress);
@@ -371,19 +371,19 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
 {
     const bool crlf = page.find("\r\n") != npos;
     Work w;
-    w.text = r_->settings.ruleCase ? page : text::toLower(page);
-    if (r_->midCut && !r_->midMarker.empty())
-        if (auto p = w.find(r_->midMarker); p != npos)
+    w.text = t_->rules.settings.ruleCase ? page : text::toLower(page);
+    if (t_->rules.midCut && !t_->rules.midMarker.empty())
+        if (auto p = w.find(t_->rules.midMarker); p != npos)
             w.start += p;
 
     Row fields;
     std::string constants;
-    const std::size_t n = r_->columns.captions.size();
+    const std::size_t n = t_->rules.columns.captions.size();
     const std::vector<Markers> marks = pageMarkers(crlf);
     for (std::size_t s = 1; s + 1 < n; ++s) {
-        const std::string& type = at(r_->columns.types, s);
+        const std::string& type = at(t_->rules.columns.types, s);
         if (type == kConstant()) {
-            std::string v = prepare(at(r_->begins, s), crlf);
+            std::string v = prepare(at(t_->rules.begins, s), crlf);
             constants += v;
             fields.push_back(std::move(v));
             continue;
@@ -392,25 +392,25 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
             fields.push_back(runNumber(s));
             continue;
         }
-        Cut c = cutField(w, marks[s], s, true, r_->autoMid);
+        Cut c = cutField(w, marks[s], s, true, t_->rules.autoMid);
         fields.push_back(c.found ? finishValue(s, std::move(c.value)) : std::string(" "));
-        if (r_->autoMid && c.found)
+        if (t_->rules.autoMid && c.found)
             w.start = c.endAbs;
         if (type == kLinked() && c.found && !text::trimView(fields.back()).empty()) {
             static const std::string urlType = text::gbk("URL类型");
             std::string address = FieldPostProcessor::completeByType(fields.back(), urlType, pageBase_);
             if (hasWebScheme(address) && connection) {
                 fields.back() = address;
-                r_->post.applyFormulas(fields);
+                t_->rules.post.applyFormulas(fields);
                 w.text += fetchLinked(address, connection);
                 w.changed();
             }
         }
     }
     completeRow(fields, pageAddress);
-    if (onlyConstants(fields, constants) || !r_->post.passesFilter(fields))
+    if (onlyConstants(fields, constants) || !t_->rules.post.passesFilter(fields))
         return {};
-    if (r_->taktype == 0)
+    if (t_->config.taktype == 0)
         fields.push_back(scanEmails(page));
     return {fields};
 }
@@ -418,9 +418,9 @@ std::vector<Row> TtaskExec::singleRecord(const std::string& page, net::HttpClien
 std::string TtaskExec::completeLinkedAddress(std::string value) const
 {
     if (!hasWebScheme(value)) {
-        if (env_.catalogue.matches("D1", r_->startAddress))
+        if (env_.catalogue.matches("D1", t_->config.urlbegin))
             value = "http://" + value + env_.catalogue.value("D1", "companysuffix");
-        else if (env_.catalogue.matches("D5", r_->startAddress))
+        else if (env_.catalogue.matches("D5", t_->config.urlbegin))
             value = env_.catalogue.baseUrl("D5") + value;
     }
     if (env_.catalogue.matches("D4", value))
@@ -435,9 +435,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                                         const std::string& pageAddress)
 {
     const bool crlf = page.find("\r\n") != npos;
-    const std::size_t n = r_->columns.captions.size();
+    const std::size_t n = t_->rules.columns.captions.size();
     const std::size_t last = n >= 2 ? n - 2 : 0;  // rules proper are 1 .. n - 2
-    auto typeOf = [&](std::size_t s) -> const std::string& { return at(r_->columns.types, s); };
+    auto typeOf = [&](std::size_t s) -> const std::string& { return at(t_->rules.columns.types, s); };
 
     // The blocks: leading page-level rules, the loop block, trailing page-level rules.
     std::size_t firstPageLevel = 0;
@@ -463,9 +463,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
     }
 
     Work w;
-    w.text = r_->settings.ruleCase ? page : text::toLower(page);
-    if (r_->midCut && !r_->midMarker.empty())
-        if (auto p = w.find(r_->midMarker); p != npos)
+    w.text = t_->rules.settings.ruleCase ? page : text::toLower(page);
+    if (t_->rules.midCut && !t_->rules.midMarker.empty())
+        if (auto p = w.find(t_->rules.midMarker); p != npos)
             w.start += p;
 
     const std::vector<Markers> marks = pageMarkers(crlf);
@@ -484,14 +484,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
             if (lastAt == first)
                 return std::string(" ");
             std::string value = finishValue(s, std::string(v.substr(first + B.size(), lastAt - first - B.size())));
-            if (r_->autoMid)
+            if (t_->rules.autoMid)
                 w.start += lastAt;
             return value;
         }
-        Cut c = cutField(w, m, s, false, r_->autoMid);
+        Cut c = cutField(w, m, s, false, t_->rules.autoMid);
         if (!c.found)
             return std::string(" ");
-        if (r_->autoMid)
+        if (t_->rules.autoMid)
             w.start = c.endAbs;
         return finishValue(s, std::move(c.value));
     };
@@ -502,16 +502,16 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
         prefix.push_back(pageLevelValue(s));
 
     // The loop area.
-    if (!text::trimView(r_->loopFront).empty()) {
-        auto p = w.find(r_->loopFront);
-        std::size_t skip = (p == npos ? 0 : p) + r_->loopFront.size();
+    if (!text::trimView(t_->rules.loopFront).empty()) {
+        auto p = w.find(t_->rules.loopFront);
+        std::size_t skip = (p == npos ? 0 : p) + t_->rules.loopFront.size();
         skip = std::min(skip, w.view().size());
         if (skip < w.view().size())
             skip += text::charLen(w.view(), skip);
         w.start += std::min(skip, w.view().size());
     }
-    if (!text::trimView(r_->loopHind).empty()) {
-        auto p = w.find(r_->loopHind);
+    if (!text::trimView(t_->rules.loopHind).empty()) {
+        auto p = w.find(t_->rules.loopHind);
         w.text.resize(p == npos ? w.start : w.start + p);
         w.changed();
     }
@@ -519,14 +519,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
     std::vector<Row> rows;
 
     // Split mode: every piece between loop words is a row of one field.
-    if (last >= 1 && !r_->loopWord.empty() && at(r_->begins, 1) == at(r_->ends, 1) && at(r_->begins, 1) == r_->loopWordStored) {
-        std::string area = text::replaceAllNoCase(text::trimView(w.view()), r_->loopWord, "^");
-        for (auto& piece : splitAt(area, std::string(1, r_->settings.delimiter))) {
+    if (last >= 1 && !t_->rules.loopWord.empty() && at(t_->rules.begins, 1) == at(t_->rules.ends, 1) && at(t_->rules.begins, 1) == t_->rules.loopWordStored) {
+        std::string area = text::replaceAllNoCase(text::trimView(w.view()), t_->rules.loopWord, "^");
+        for (auto& piece : splitAt(area, std::string(1, t_->rules.settings.delimiter))) {
             Row row{piece};
             completeRow(row, pageAddress);
             rows.push_back(std::move(row));
         }
-    } else if (!r_->loopWord.empty() && loopBegin <= loopEnd) {
+    } else if (!t_->rules.loopWord.empty() && loopBegin <= loopEnd) {
         const bool firstIsConstant = typeOf(loopBegin) == kConstant();
         // The page's e-mail scan (or the last linked page's) is the same for every record
         // until another linked page arrives, so it is scanned once per source.
@@ -534,28 +534,28 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
         std::string linkedSource, emailScan;
         bool emailScanned = false;
         std::size_t prevStart = npos, prevSize = npos;
-        while (w.find(r_->loopWord) != npos) {
+        while (w.find(t_->rules.loopWord) != npos) {
             Row record = prefix;
             if (!firstIsConstant) {
                 const auto& [B, E] = marks[loopBegin].alts[0];
-                std::size_t L = w.find(r_->loopWord), b = w.find(B);
+                std::size_t L = w.find(t_->rules.loopWord), b = w.find(B);
                 if (b == npos && w.find(E) == npos)
                     break;
                 for (int i = 0; i < 500 && L != npos && (b == npos || b <= L) && L > 0; ++i) {
                     w.start += L;
-                    L = w.find(r_->loopWord);
+                    L = w.find(t_->rules.loopWord);
                     b = w.find(B);
                 }
                 for (int i = 0; i < 500 && L != npos && b != npos && L < b; ++i) {
                     w.start += b;
-                    L = w.find(r_->loopWord);
+                    L = w.find(t_->rules.loopWord);
                     b = w.find(B);
                 }
             }
             for (std::size_t s = loopBegin; s <= loopEnd; ++s) {
                 const std::string& type = typeOf(s);
                 if (type == kConstant()) {
-                    const std::string& marker = at(r_->begins, s);
+                    const std::string& marker = at(t_->rules.begins, s);
                     if (marker.find(gbkLiteral("手机")) != npos)
                         record.push_back(scanMobiles(w.view()));
                     if (marker.find(gbkLiteral("邮箱")) != npos)
@@ -568,14 +568,14 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                 }
                 const Markers& m = marks[s];
                 const auto& [B, E] = m.alts[0];
-                const std::size_t L = w.find(r_->loopWord);
+                const std::size_t L = w.find(t_->rules.loopWord);
                 const std::size_t b = w.find(B), e = w.find(E);
                 const bool inside = L == npos || (b < L && e < L);
                 if (b == npos || e == npos || !inside) {
                     record.emplace_back(" ");
                     continue;
                 }
-                Cut c = cutField(w, m, s, false, r_->autoMid);
+                Cut c = cutField(w, m, s, false, t_->rules.autoMid);
                 record.push_back(c.found ? finishValue(s, std::move(c.value)) : std::string(" "));
                 if (c.found)
                     w.start = c.endAbs;
@@ -585,7 +585,7 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                     if (hasWebScheme(address) && connection) {
                         std::string linked = fetchLinked(address, connection);
                         if (!linked.empty()) {
-                            const std::size_t next = w.find(r_->loopWord);
+                            const std::size_t next = w.find(t_->rules.loopWord);
                             w.text.insert(next == npos ? w.text.size() : w.start + next, linked);
                             w.changed();
                             linkedSource = std::move(linked);
@@ -602,9 +602,9 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                 break;
             prevStart = w.start;
             prevSize = w.text.size();
-            if (!r_->post.passesFilter(record))
+            if (!t_->rules.post.passesFilter(record))
                 continue;
-            if (r_->taktype == 0) {
+            if (t_->config.taktype == 0) {
                 if (!emailScanned)
                     emailScan = scanEmails(*emailSource);
                 emailScanned = true;
@@ -668,11 +668,11 @@ void TtaskExec::postProcess(std::vector<Row>& rows, bool loopMode)
     for (auto& row : rows) {
         // A malformed formula or class item abandons that step for the row only.
         try {
-            r_->post.applyFormulas(row);
+            t_->rules.post.applyFormulas(row);
         } catch (const std::exception&) {
         }
         try {
-            r_->post.classifyRow(row);
+            t_->rules.post.classifyRow(row);
         } catch (const std::exception&) {
         }
         if (loopMode)

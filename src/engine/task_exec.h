@@ -59,14 +59,14 @@ public:
 
     // The column captions of the rows ("序号" first, then the rule captions, the URL and
     // time captions) and the information types, for the downloader and the grid.
-    const std::vector<std::string>& outputCaptions() const { return r_->columns.outputCaptions; }
-    const std::vector<std::string>& types() const { return r_->columns.types; }
-    char delimiter() const { return r_->settings.delimiter; }
-    int taktype() const { return r_->taktype; }
+    const std::vector<std::string>& outputCaptions() const { return t_->rules.columns.outputCaptions; }
+    const std::vector<std::string>& types() const { return t_->rules.columns.types; }
+    char delimiter() const { return t_->rules.settings.delimiter; }
+    int taktype() const { return t_->config.taktype; }
     // Whether the rules end each row with the collection time.
-    bool stampsTime() const { return r_->autoTime; }
+    bool stampsTime() const { return t_->rules.autoTime; }
     // Whether the task detects the page encoding itself (`autogetCharType`).
-    bool autoCharset() const { return r_->autoCharset; }
+    bool autoCharset() const { return t_->config.autogetCharType; }
 
     // The scanners, also used on their own: every distinct mobile number or e-mail address
     // in the text, joined with ",".
@@ -106,9 +106,9 @@ private:
     bool emailFromName_ = true;
     std::atomic<net::HttpClient*> activeConnection_{nullptr};
 
-    // The rule set: the task's, or an empty one.
+    // The task whose rules apply; t_ is it, or an empty one.
     TaskPtr task_;
-    const RuleSet* r_;
+    const Task* t_;
 
     // Per page.
     std::string pageBase_;

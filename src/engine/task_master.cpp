@@ -25,6 +25,12 @@ namespace tarvimo::engine {
 
 namespace {
 
+const TaskConfig& configOf(const TaskPtr& task)
+{
+    static const TaskConfig defaults;
+    return task ? task->config : defaults;
+}
+
 std::vector<std::string> lowerSorted(const std::string& commaList)
 {
     std::vector<std::string> words;
@@ -39,7 +45,7 @@ std::vector<std::string> lowerSorted(const std::string& commaList)
 TtaskMaster::TtaskMaster(std::string taskFile, TaskPtr task, const Environment& env, MasterOwner* owner,
                          std::unique_ptr<LinkScanner> scanner, QObject* parent)
     : QObject(parent), owner_(owner), env_(env), taskFile_(std::move(taskFile)), task_(std::move(task)),
-      scanner_(std::move(scanner))
+      config_(configOf(task_)), scanner_(std::move(scanner))
 {
     referer_ = env_.catalogue.baseUrl("D1");
     shaper_ = std::make_unique<ContactShaper>(env_.catalogue);
@@ -53,8 +59,6 @@ TtaskMaster::TtaskMaster(std::string taskFile, TaskPtr task, const Environment& 
     }
     if (!task_)
         return;
-    config_ = task_->config;
-    taskName_ = task_->name;
     runState0_.charType.store(config_.charType);
     nextSerial_ = config_.nextSerial;
     siteCode_ = shaper_->siteCode(config_.urlbegin);
@@ -118,11 +122,11 @@ void TtaskMaster::start()
         report("无法写入任务文件 " + error);
     if (scanner_) {
         LinkScanner::Setup s;
-        s.resultsFile = files::joinPath(files::joinPath(env_.home, "Files"), taskName_ + ".txt");
+        s.resultsFile = files::joinPath(files::joinPath(env_.home, "Files"), task_->name + ".txt");
         try {
             files::makeDirs(files::dirName(s.resultsFile));
         } catch (const std::exception&) {
-            s.resultsFile = files::joinPath(env_.home, taskName_ + ".txt");
+            s.resultsFile = files::joinPath(env_.home, task_->name + ".txt");
         }
         s.limiterWords = lowerSorted(config_.getWords);
         s.filterEnabled = config_.urlfilterword;
@@ -381,7 +385,6 @@ void TtaskMaster::pageFailed(const std::string& address, const std::string& reas
     {
         std::lock_guard lk(listMutex_);
         failedUrls_.add(address);
-        ++failedCount_;
     }
     callOnMain([&] {
         if (owner_)
@@ -515,11 +518,10 @@ void TtaskMaster::lastWorkerFinished()
         std::lock_guard wl(workersMutex_);
         count = workers_.size();
     }
-    if (++workersFinished_ < count || endPending_)
+    if (++workersFinished_ < count || finished_.load())
         return;
     finished_.store(true);
     runState_.store(RunStatus::Ended);
-    endPending_ = true;
     // A timed continuation, not a wait: the main thread goes on, and a master freed in
     // the meantime takes its timer with it.
     if (finishDelayMs_ > 0)
@@ -618,7 +620,7 @@ std::vector<std::string> TtaskMaster::failedUrls() const
 int TtaskMaster::failedCount() const
 {
     std::lock_guard lk(listMutex_);
-    return failedCount_;
+    return static_cast<int>(failedUrls_.size());
 }
 
 std::size_t TtaskMaster::workerCount() const

@@ -95,11 +95,11 @@ public:
     // Addresses the workers have taken from the work list so far.
     int pagesTaken() const;
     const std::string& taskFile() const { return taskFile_; }
-    const std::string& taskName() const { return taskName_; }
     // Snapshots, taken under the list lock.
     std::vector<std::string> urlList() const;
     std::vector<std::string> gatheredUrls() const;
     std::vector<std::string> failedUrls() const;
+    // Distinct addresses that could not be had.
     int failedCount() const;
     std::size_t workerCount() const;
     // Workers whose thread has not ended yet.
@@ -202,9 +202,9 @@ private:
 
     MasterOwner* owner_;
     const Environment& env_;
-    std::string taskFile_, taskName_;
+    std::string taskFile_;
     TaskPtr task_;
-    TaskConfig config_;   // the task's (defaults when it could not be read)
+    const TaskConfig& config_;  // the task's (the defaults when it could not be read)
     RunState runState0_;  // shared with the workers' engines (charType)
     std::unique_ptr<ContactShaper> shaper_;
     int siteCode_ = kNoSite;
@@ -231,7 +231,6 @@ private:
     UrlList urlList_;
     UrlList gatheredUrls_;
     UrlList failedUrls_;
-    int failedCount_ = 0;
     int urlCursor_ = 0;
     // The rows being delivered (main thread only).
     std::vector<Row> pendingRows_;
@@ -241,7 +240,6 @@ private:
     std::vector<std::unique_ptr<TtaskThread>> workers_;
     std::atomic<int> liveWorkers_{0};
     std::size_t workersFinished_ = 0;  // main thread only
-    bool endPending_ = false;          // main thread only: the timed end report is due
     std::unique_ptr<TGetUrlList> gatherer_;
     bool started_ = false;
 

@@ -32,7 +32,7 @@ void AutoSave::runStarted()
 {
     timer_.stop();
     fileName_.clear();
-    const engine::TaskPtr& task = frame_.task();
+    const engine::TaskPtr task = frame_.task();
     if (!task || !task->autoSave.on)
         return;
     const auto& env = frame_.environment();

@@ -106,10 +106,10 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
     // The task is read once for the whole run; an unreadable task keeps the defaults, its
     // master stays idle and says so below.
-    task_ = engine::loadTask(path).task;
-    const int taktype = task_ ? task_->config.taktype : 0;
+    engine::TaskPtr task = engine::loadTask(path).task;
+    const int taktype = task ? task->config.taktype : 0;
     const std::vector<std::string> additional =
-        task_ ? store::splitDelimited(task_->additionalTasks, ',') : std::vector<std::string>{};
+        task ? store::splitDelimited(task->additionalTasks, ',') : std::vector<std::string>{};
     finished_ = false;
     endAnnounced_ = false;
     reportWaiting_ = false;
@@ -117,7 +117,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     if (messages_.empty())
         addMessage(kStarting);
 
-    enterMaster(files::baseName(path), path, task_);
+    enterMaster(files::baseName(path), path, std::move(task));
     setHeader(taktype);
     if (createOthers) {
         if (taskCreator_)
@@ -128,7 +128,6 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
 
     active_ = true;
     runState_ = engine::RunStatus::Running;
-    failedPages_ = 0;
     setStatusLine(kStarting);
     timermain_.start();
     timer1_.start();
@@ -252,8 +251,8 @@ void TFrameTaskData::mastersReport()
         }
     addMessage(std::string(28, '-'));
     if (!any) {
-        if (failedPages_ > 0)
-            addMessage("失败页面 " + std::to_string(failedPages_) + " 个");
+        if (const int failed = failedPages(); failed > 0)
+            addMessage("失败页面 " + std::to_string(failed) + " 个");
         addMessage("over ");
         progressEstimate_ = 100;
         endRun();
@@ -361,7 +360,6 @@ void TFrameTaskData::addMessage(const std::string& line)
 
 void TFrameTaskData::pageFailed(const std::string& address, const std::string& reason)
 {
-    ++failedPages_;
     addMessage("页面失败 " + text::gbkToUtf8(address) + " (" + reason + ")");
     emit countersChanged();
 }
@@ -385,6 +383,20 @@ void TFrameTaskData::setContactTask(bool on)
 void TFrameTaskData::setProgressEstimate(int percent)
 {
     progressEstimate_ = std::clamp(percent, 0, 65535);
+}
+
+engine::TaskPtr TFrameTaskData::task() const
+{
+    // The run's own task file has the first master.
+    return masters_.empty() ? nullptr : masters_.front().second->task();
+}
+
+int TFrameTaskData::failedPages() const
+{
+    int failed = 0;
+    for (const auto& [name, m] : masters_)
+        failed += m->failedCount();
+    return failed;
 }
 
 std::string TFrameTaskData::typeText() const

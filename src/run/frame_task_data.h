@@ -68,8 +68,8 @@ public:
     ResultGrid& grid() { return grid_; }
     const ResultGrid& grid() const { return grid_; }
     const std::string& taskFile() const { return taskFile_; }
-    // The task file as loaded for this run (null: it could not be read).
-    const engine::TaskPtr& task() const { return task_; }
+    // The task file as loaded for this run (null: it could not be read, or no run yet).
+    engine::TaskPtr task() const;
     const engine::Environment& environment() const { return env_; }
     // The task name: the file name without ".tak" (the tab caption).
     std::string taskName() const;
@@ -86,8 +86,8 @@ public:
     int elapsedSeconds() const { return elapsedSeconds_; }
     int dataRowCount() const { return dataRowCount_; }
     int progressEstimate() const { return progressEstimate_; }
-    // Pages of this run that could not be had.
-    int failedPages() const { return failedPages_; }
+    // Pages of this run that could not be had (distinct addresses, over every master).
+    int failedPages() const;
     bool contactTask() const { return contactTask_; }
     int runNumber() const { return runNumber_; }
     // The message list (UTF-8); line 0 is the status line.
@@ -144,7 +144,6 @@ private:
 
     UserMessages& boxes_;
     engine::Environment env_;
-    engine::TaskPtr task_;
     ResultGrid grid_;
     std::string taskFile_, keyword_, className_, remark_;
     std::vector<std::pair<std::string, std::unique_ptr<engine::TtaskMaster>>> masters_;
@@ -162,7 +161,6 @@ private:
     int elapsedSeconds_ = 0;
     int dataRowCount_ = 0;
     int progressEstimate_ = 0;
-    int failedPages_ = 0;
     int expectedRows_ = 0;
     bool contactTask_ = false;
     int runNumber_ = 1;
