@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <poll.h>
 #include <set>
-#include <stdexcept>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -74,7 +74,8 @@ std::string describe(CURLcode code, const char* detail, bool unreadableReply)
 struct HttpClient::Impl {
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
-    int wakeFd = -1;                     // written by cancel() to end curl_multi_poll
+    std::atomic<int> wakeFd{-1};         // written by cancel() to end curl_multi_poll
+    std::string setupError;
     std::atomic<bool> cancelled{false};
 
     // Set-up, applied to every request.
@@ -86,6 +87,7 @@ struct HttpClient::Impl {
     bool http10 = false;
     long connectTimeoutMs = 60000;
     long readTimeoutMs = 60000;
+    long totalTimeoutMs = -1;            // below 0: derived from the two above
     ProxySettings proxy;
     std::size_t maxBody = kDefaultMaxBody;
     std::string caFile;
@@ -105,7 +107,13 @@ struct HttpClient::Impl {
 
     Impl();
     ~Impl();
+    // Makes whatever handle or descriptor is missing; false (and setupError) when one
+    // cannot be had.
+    bool ready();
+    HttpResult setupFailure() const;
+    void setUpEasy();
     void resetMulti();
+    long deadlineMs() const;
     void configure(const std::string& url, curl_slist* headers);
     HttpResult perform();
 
@@ -120,19 +128,49 @@ struct HttpClient::Impl {
 HttpClient::Impl::Impl()
 {
     initCurlOnce();
-    easy = curl_easy_init();
-    multi = curl_multi_init();
-    wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (!easy || !multi || wakeFd < 0) {
-        if (easy)
-            curl_easy_cleanup(easy);
-        if (multi)
-            curl_multi_cleanup(multi);
-        if (wakeFd >= 0)
-            ::close(wakeFd);
-        throw std::runtime_error("cannot set up the HTTP client");
-    }
+    // What cannot be had now (out of descriptors or memory) is tried again by each request.
+    ready();
+}
 
+bool HttpClient::Impl::ready()
+{
+    if (!easy) {
+        easy = curl_easy_init();
+        if (!easy) {
+            setupError = "libcurl cannot make a request handle";
+            return false;
+        }
+        setUpEasy();
+    }
+    if (wakeFd.load() < 0) {
+        const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (fd < 0) {
+            setupError = std::strerror(errno);
+            return false;
+        }
+        wakeFd.store(fd);
+    }
+    if (!multi) {
+        // libcurl's own wake-up pipe needs descriptors too.
+        errno = 0;
+        multi = curl_multi_init();
+        if (!multi) {
+            setupError = errno != 0 ? std::strerror(errno) : "libcurl cannot make a transfer handle";
+            return false;
+        }
+    }
+    return true;
+}
+
+HttpResult HttpClient::Impl::setupFailure() const
+{
+    HttpResult result;
+    result.error = "cannot set up the HTTP client: " + setupError;
+    return result;
+}
+
+void HttpClient::Impl::setUpEasy()
+{
     char* ca = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &ca) == CURLE_OK && ca)
         defaultCaFile = ca;
@@ -170,17 +208,28 @@ HttpClient::Impl::~Impl()
 {
     // The multi handle owns the kept connections; closing them calls onCloseSocket,
     // so this object must still be whole here.
-    curl_multi_cleanup(multi);
-    curl_easy_cleanup(easy);
-    ::close(wakeFd);
+    if (multi)
+        curl_multi_cleanup(multi);
+    if (easy)
+        curl_easy_cleanup(easy);
+    if (wakeFd.load() >= 0)
+        ::close(wakeFd.load());
 }
 
 void HttpClient::Impl::resetMulti()
 {
-    curl_multi_cleanup(multi);
-    multi = curl_multi_init();
-    if (!multi)
-        throw std::runtime_error("cannot set up the HTTP client");
+    // The next request makes a new one.
+    if (multi)
+        curl_multi_cleanup(multi);
+    multi = nullptr;
+}
+
+long HttpClient::Impl::deadlineMs() const
+{
+    if (totalTimeoutMs >= 0)
+        return totalTimeoutMs;
+    const long longer = std::max(connectTimeoutMs, readTimeoutMs);
+    return HttpClient::kDeadlineFactor * (longer > 0 ? longer : 60000L);
 }
 
 void HttpClient::Impl::configure(const std::string& url, curl_slist* headers)
@@ -236,14 +285,16 @@ HttpResult HttpClient::Impl::perform()
     connected = false;
     lastUploaded = 0;
     errorBuffer[0] = '\0';
-    lastActivity = Clock::now();
+    const Clock::time_point started = Clock::now();
+    lastActivity = started;
+    const long deadline = deadlineMs();
 
     if (CURLMcode mc = curl_multi_add_handle(multi, easy); mc != CURLM_OK) {
         result.error = std::string("cannot start the request: ") + curl_multi_strerror(mc);
         return result;
     }
 
-    enum class Abort { None, Cancelled, ReadTimeout, Internal };
+    enum class Abort { None, Cancelled, ReadTimeout, Deadline, Internal };
     Abort abort = Abort::None;
     CURLcode code = CURLE_OK;
     std::string internalError;
@@ -271,9 +322,18 @@ HttpResult HttpClient::Impl::perform()
         }
 
         // libcurl shortens the wait for its own timers and cancel() interrupts it, so the
-        // only other reason to wake is the read time-out, which libcurl lacks (its
-        // low-speed limit counts whole seconds).
+        // only other reasons to wake are the read time-out, which libcurl lacks (its
+        // low-speed limit counts whole seconds), and the overall deadline.
         long waitMs = 5000;
+        if (deadline > 0) {
+            const long spentMs = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count());
+            if (spentMs >= deadline) {
+                abort = Abort::Deadline;
+                break;
+            }
+            waitMs = std::min(waitMs, deadline - spentMs);
+        }
         if (connected && readTimeoutMs > 0) {
             const long idleMs = static_cast<long>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity).count());
@@ -283,7 +343,7 @@ HttpResult HttpClient::Impl::perform()
             }
             waitMs = std::min(waitMs, readTimeoutMs - idleMs);
         }
-        curl_waitfd wake {wakeFd, CURL_WAIT_POLLIN, 0};
+        curl_waitfd wake {wakeFd.load(), CURL_WAIT_POLLIN, 0};
         mc = curl_multi_poll(multi, &wake, 1, static_cast<int>(waitMs), nullptr);
         if (mc != CURLM_OK) {
             abort = Abort::Internal;
@@ -292,7 +352,7 @@ HttpResult HttpClient::Impl::perform()
         }
         if (wake.revents) {
             std::uint64_t count = 0;
-            [[maybe_unused]] ssize_t n = ::read(wakeFd, &count, sizeof count);
+            [[maybe_unused]] ssize_t n = ::read(wakeFd.load(), &count, sizeof count);
         }
     }
     // Removing a transfer that has not finished aborts it and closes its connection; a
@@ -320,6 +380,10 @@ HttpResult HttpClient::Impl::perform()
         result.timedOut = true;
         result.error = "read time-out: nothing received for " + std::to_string(readTimeoutMs) + " ms";
         break;
+    case Abort::Deadline:
+        result.timedOut = true;
+        result.error = "transfer time-out: the request took longer than " + std::to_string(deadline) + " ms";
+        break;
     case Abort::Internal:
         result.error = "HTTP client failure: " + internalError;
         break;
@@ -330,8 +394,10 @@ HttpResult HttpClient::Impl::perform()
             result.tooLarge = true;
             result.error = "response body larger than " + std::to_string(maxBody) + " bytes";
         } else {
+            const bool unreadableReply = connected && status == 0;
             result.timedOut = code == CURLE_OPERATION_TIMEDOUT;
-            result.error = describe(code, errorBuffer, connected && status == 0);
+            result.badAddress = code == CURLE_URL_MALFORMAT || (code == CURLE_UNSUPPORTED_PROTOCOL && !unreadableReply);
+            result.error = describe(code, errorBuffer, unreadableReply);
         }
         break;
     }
@@ -417,6 +483,8 @@ void HttpClient::setFollowRedirects(bool follow) { d->followRedirects = follow; 
 void HttpClient::setHttp10(bool http10) { d->http10 = http10; }
 void HttpClient::setConnectTimeoutMs(long ms) { d->connectTimeoutMs = ms; }
 void HttpClient::setReadTimeoutMs(long ms) { d->readTimeoutMs = ms; }
+void HttpClient::setTotalTimeoutMs(long ms) { d->totalTimeoutMs = std::max(0L, ms); }
+long HttpClient::totalTimeoutMs() const { return d->deadlineMs(); }
 void HttpClient::setProxy(const ProxySettings& proxy) { d->proxy = proxy; }
 void HttpClient::clearProxy() { d->proxy = ProxySettings{}; }
 void HttpClient::setMaxBodyBytes(std::size_t bytes) { d->maxBody = bytes; }
@@ -445,6 +513,8 @@ curl_slist* headerList(const std::string& name, const std::string& value,
 
 HttpResult HttpClient::get(std::string_view url)
 {
+    if (!d->ready())
+        return d->setupFailure();
     curl_slist* headers = headerList(d->extraName, d->extraValue, {});
     d->configure(encodeUrl(url), headers);
     curl_easy_setopt(d->easy, CURLOPT_HTTPGET, 1L);
@@ -459,6 +529,8 @@ HttpResult HttpClient::post(std::string_view url, const std::vector<std::string>
 {
     // A form body carries its values as form data: raw non-ASCII bytes and blanks are
     // percent-encoded the way an address is; ASCII punctuation ("=", "&") stays as written.
+    if (!d->ready())
+        return d->setupFailure();
     const bool formData = contentType.starts_with("application/x-www-form-urlencoded");
     std::string body;
     for (std::size_t i = 0; i < formLines.size(); ++i) {
@@ -516,7 +588,9 @@ void HttpClient::cancel()
 {
     d->cancelled.store(true);
     const std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(d->wakeFd, &one, sizeof one);
+    if (const int fd = d->wakeFd.load(); fd >= 0) {
+        [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+    }
 }
 
 void HttpClient::resetCancel()

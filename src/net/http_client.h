@@ -26,10 +26,13 @@ struct HttpResult {
     std::string contentType;   // the Content-Type header, empty when none
     std::string error;         // why it failed, empty when ok: a fixed phrase ("connection
                                // failed", "connect time-out", "read time-out", "cancelled",
-                               // "too many redirects", ...) then libcurl's details
+                               // "transfer time-out", "too many redirects", "cannot set
+                               // up the HTTP client", ...) then libcurl's details
     bool cancelled = false;    // ended by cancel()
-    bool timedOut = false;     // connect or read time-out
+    bool timedOut = false;     // connect, read or overall time-out
     bool tooLarge = false;     // the body passed the size limit
+    bool badAddress = false;   // the address itself was refused (malformed, or a scheme
+                               // other than http and https): asking again cannot help
 
     // ok and a 2xx status.
     bool success() const { return ok && status >= 200 && status < 300; }
@@ -43,6 +46,9 @@ struct ProxySettings {
     bool basicAuth = false;    // true: credentials sent at once; false: when the proxy asks
 };
 
+// Never throws for want of resources: when libcurl or the descriptors it needs cannot be
+// had (the process is out of file descriptors), a request fails with "cannot set up the
+// HTTP client" and the next one tries again.
 class HttpClient {
 public:
     HttpClient();
@@ -60,6 +66,13 @@ public:
     void setConnectTimeoutMs(long ms);      // default 60000; 0: libcurl's own (300 s)
     // Longest time without receiving any byte once connected; default 60000; 0: none.
     void setReadTimeoutMs(long ms);
+    // Longest time one request may take in all, so a server that sends a byte now and
+    // then cannot hold a page for ever. Unless set, it is kDeadlineFactor times the longer
+    // of the two time-outs above (both 0: times 60 s). 0: no overall limit.
+    void setTotalTimeoutMs(long ms);
+    static constexpr long kDeadlineFactor = 5;
+    // The overall limit in force with the current set-up.
+    long totalTimeoutMs() const;
     void setProxy(const ProxySettings& proxy);
     // Direct connections (the default); the http_proxy variables are not consulted here.
     void clearProxy();

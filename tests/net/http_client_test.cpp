@@ -9,12 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fcntl.h>
 #include <future>
 #include <memory>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tarvimo::net {
 namespace {
@@ -373,6 +377,89 @@ TEST_F(HttpClientTest, ReadTimeOutCountsSilenceNotTheWholeTransfer)
     HttpResult r = client.get(server.url("/slow?bytes=12&interval_ms=150"));
     ASSERT_TRUE(r.success()) << r.error;
     EXPECT_EQ(r.body, "012345678901");
+}
+
+TEST_F(HttpClientTest, OverallDeadlineEndsADrippingBody)
+{
+    // A byte every 50 ms keeps the read time-out from ever firing; only the deadline ends it.
+    client.setReadTimeoutMs(1000);
+    client.setTotalTimeoutMs(600);
+    const auto start = Clock::now();
+    HttpResult r = client.get(server.url("/drip?interval_ms=50"));
+    EXPECT_LT(Clock::now() - start, kNoHang);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.timedOut);
+    EXPECT_EQ(r.error, "transfer time-out: the request took longer than 600 ms");
+    EXPECT_FALSE(r.body.empty()) << "what had arrived is handed back";
+    EXPECT_FALSE(client.isConnected()) << "the unfinished transfer leaves no connection";
+
+    // The same client goes on with the next page.
+    ASSERT_TRUE(client.get(server.url("/status/200")).ok);
+}
+
+TEST(HttpClientDeadline, DerivedFromTheTimeOutsUnlessSet)
+{
+    HttpClient client;
+    EXPECT_EQ(client.totalTimeoutMs(), 300000) << "five times the 60 s defaults";
+    client.setConnectTimeoutMs(2000);
+    client.setReadTimeoutMs(3000);
+    EXPECT_EQ(client.totalTimeoutMs(), 15000) << "five times the longer one";
+    client.setConnectTimeoutMs(0);
+    client.setReadTimeoutMs(0);
+    EXPECT_EQ(client.totalTimeoutMs(), 300000) << "no time-outs still gives a deadline";
+    client.setTotalTimeoutMs(1234);
+    EXPECT_EQ(client.totalTimeoutMs(), 1234);
+    client.setTotalTimeoutMs(0);
+    EXPECT_EQ(client.totalTimeoutMs(), 0) << "set to 0: no overall limit";
+}
+
+// Holds every free descriptor below a lowered limit, so the process is out of descriptors
+// until destroyed; the limit is put back afterwards.
+class DescriptorsExhausted {
+public:
+    DescriptorsExhausted()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit low = saved_;
+        low.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 512);
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        for (;;) {
+            const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                break;
+            held_.push_back(fd);
+        }
+    }
+    ~DescriptorsExhausted() { release(); }
+    void release()
+    {
+        for (int fd : held_)
+            ::close(fd);
+        held_.clear();
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+private:
+    rlimit saved_ {};
+    std::vector<int> held_;
+};
+
+TEST(HttpClientResources, OutOfDescriptorsFailsTheRequestAndRecovers)
+{
+    LocalHttpServer server;
+    server.setPage("/p", "page");
+    DescriptorsExhausted exhausted;
+    // Made and used while nothing can be opened: no exception, a failed request.
+    auto client = std::make_unique<HttpClient>();
+    HttpResult r = client->get(server.url("/p"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(startsWith(r.error, "cannot set up the HTTP client: ")) << r.error;
+    client->cancel();  // no wake-up descriptor yet: nothing to write to, no fault
+    client->resetCancel();
+    exhausted.release();
+    r = client->get(server.url("/p"));
+    ASSERT_TRUE(r.success()) << "the next request sets up what was missing: " << r.error;
+    EXPECT_EQ(r.body, "page");
 }
 
 TEST(HttpClientFailure, ConnectTimeOut)
