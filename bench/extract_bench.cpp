@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "engine/task_exec.h"
 #include "store/delimited.h"
+#include "store/encrypt_inifile.h"
 
 #include <chrono>
 #include <cstdio>
@@ -77,6 +78,45 @@ Result runOnce(engine::TtaskExec& e, const std::string& task, const std::string&
     return {std::chrono::duration<double>(t1 - t0).count(), rows};
 }
 
+// An enciphered task of 'count' rules, each cutting between "<k>" and "</k>" (k = i % 7).
+void writeManyRules(const std::string& path, int count)
+{
+    std::vector<std::string> caps{"h"}, begins{"h"}, ends{"h"};
+    for (int i = 0; i < count; ++i) {
+        caps.push_back("c" + std::to_string(i));
+        begins.push_back("<" + std::to_string(i % 7) + ">");
+        ends.push_back("</" + std::to_string(i % 7) + ">");
+    }
+    caps.emplace_back();
+    const std::vector<std::string> lines{"[master]", "taktype=2", "[rule]", "ruleSplit=^",
+                                         "ruledata0=" + store::joinDelimited(caps, '^'),
+                                         "ruledata2=" + store::joinDelimited(begins, '^'),
+                                         "ruledata3=" + store::joinDelimited(ends, '^'), "[SuperSet]", "autogettime=0"};
+    std::vector<std::string> cipher;
+    for (const auto& l : lines)
+        cipher.push_back(store::EncryptLine(l, store::storeKey()));
+    store::SaveCompressedLines(cipher, path);
+}
+
+// Loading and extracting a 50-byte page with a very large rule table: both must grow
+// linearly with the number of rules.
+void manyRules(engine::TtaskExec& e, const std::string& dir)
+{
+    const std::string page = "<0>a</0><1>b</1><3>d</3><6>g</6>0123456789012345";
+    for (int count : {20000, 100000}) {
+        const std::string path = dir + "/many" + std::to_string(count) + ".tak";
+        writeManyRules(path, count);
+        const auto t0 = std::chrono::steady_clock::now();
+        e.setTask(engine::loadTask(path).task);
+        const auto t1 = std::chrono::steady_clock::now();
+        const std::size_t rows = e.extractPage(page, nullptr, "http://h/").size();
+        const auto t2 = std::chrono::steady_clock::now();
+        std::printf("many rules:  %6d rules: load %.3f s, extract a %zu-byte page %.3f s (%zu row)\n", count,
+                    std::chrono::duration<double>(t1 - t0).count(), page.size(),
+                    std::chrono::duration<double>(t2 - t1).count(), rows);
+    }
+}
+
 } // namespace
 
 int main()
@@ -115,6 +155,7 @@ int main()
     std::printf("             %.1f MB/s, %.0f pages/s\n", singleMb / single.seconds, singleRepeats / single.seconds);
 
     const long rssAfter = peakRssKb();
+    manyRules(e, dir);
     std::printf("memory:      peak RSS %.1f MB (%.1f MB before extracting; growth %.1f x the loop page)\n",
                 rssAfter / 1024.0, rssBefore / 1024.0, (rssAfter - rssBefore) / 1024.0 / (loopPage.size() / 1048576.0));
     std::string cleanup = "rm -rf '" + dir + "'";

@@ -74,7 +74,7 @@ public:
     void counters(bool force)
     {
         const int rows = frame_.grid().dataRowCount();
-        const int progress = std::min(frame_.progressEstimate(), 100);
+        const int progress = frame_.progressPercent();
         int taken = 0, total = 0;
         for (const auto& [name, m] : frame_.masters()) {
             taken += m->pagesTaken();
@@ -89,8 +89,6 @@ public:
         const std::string elapsed = run::elapsedText(frame_.elapsedSeconds());
         err_ << "tarvimo-cli: " << rows << " rows, elapsed " << (elapsed.empty() ? "0秒" : elapsed)
              << ", progress " << progress << "%";
-        // The estimate stays 0 until the run ends unless the row count is known in advance;
-        // the pages taken tell how far the run is meanwhile.
         if (total > 0)
             err_ << ", pages " << std::min(taken, total) << "/" << total;
         if (const int failed = frame_.failedPages(); failed > 0)
@@ -141,6 +139,11 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         return status;
     const std::string& task = line->arguments[0];
     const std::string outFile = line->value("out");
+    // Found out before anything is fetched, not after a long run.
+    if (std::string why; !outFile.empty() && !files::canWrite(outFile, why)) {
+        err << "tarvimo-cli: cannot write " << outFile << ": " << why << "\n";
+        return kFileError;
+    }
 
     auto app = ensureApplication();
     StderrMessages boxes;
@@ -202,6 +205,9 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         files::writeAtomic(outFile, bytes);
     } catch (const files::FileError& e) {
         err << "tarvimo-cli: " << e.what() << "\n";
+        // The rows are not lost with the file: they stay in (or go to) the automatic save.
+        if (const std::string kept = autoSave.keep(); !kept.empty())
+            err << "tarvimo-cli: the " << grid.dataRowCount() << " rows are kept in " << kept << "\n";
         return kFileError;
     }
     err << "tarvimo-cli: " << grid.dataRowCount() << " rows written to " << outFile << "\n";

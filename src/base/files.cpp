@@ -75,6 +75,14 @@ bool exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
+std::string identity(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return path;
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 bool makeDirs(const std::string& path)
 {
     if (path.empty())
@@ -86,6 +94,30 @@ bool makeDirs(const std::string& path)
     if (parent != path && parent != "." && parent != "/")
         makeDirs(parent);
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+bool canWrite(const std::string& path, std::string& why)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        why = "it is a folder";
+        return false;
+    }
+    const std::string dir = dirName(path);
+    if (!makeDirs(dir)) {
+        why = "cannot create folder " + dir;
+        return false;
+    }
+    // Trying is the only sure test (permissions, read-only mounts, quotas on creation).
+    std::string probe = joinPath(dir, ".tarvimo-write-test-XXXXXX");
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) {
+        why = errnoText(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode)

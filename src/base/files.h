@@ -19,12 +19,20 @@ std::string readAll(const std::string& path);
 // The whole file, or false when it is missing or unreadable.
 bool tryReadAll(const std::string& path, std::string& out);
 bool exists(const std::string& path);
+// A text that is the same for every path naming one file (device and inode), so links and
+// "a/../b" forms compare equal; the path itself when the file cannot be examined.
+std::string identity(const std::string& path);
 
 // Writes the bytes to a temporary file beside 'path', flushes it to disk and renames it
 // into place, so a crash or a full disk leaves either the old file or the new one whole.
 // A file that exists keeps its permission bits; a new one gets 'newFileMode'.
 // Missing parent folders are created. Throws FileError naming the file on failure.
 void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode = 0644);
+
+// Whether writeAtomic(path, ...) can succeed now: the folder exists or can be made and a
+// file can be created in it, and 'path' is no folder. False with the reason in 'why'.
+// Leaves nothing behind but the folders writeAtomic would make too.
+bool canWrite(const std::string& path, std::string& why);
 
 // Creates the folder and its parents; true when it exists afterwards.
 bool makeDirs(const std::string& path);

@@ -23,6 +23,8 @@ UrlListResult failed(std::string why)
 UrlListResult analysisPageLinks(const TaskConfig& c, const Environment& env, const net::TinternetControl& internet)
 {
     const std::string& source = c.listAnalyfile;
+    if (text::trimView(source).empty())
+        return failed("the task names no analysis page (list/listAnalyfile is empty)");
     const bool local = source.find('\\') != std::string::npos || home::isLocalPath(source);
     std::string page, base;
     if (local) {
@@ -55,6 +57,8 @@ UrlListResult analysisPageLinks(const TaskConfig& c, const Environment& env, con
 UrlListResult listFile(const TaskConfig& c, const Environment& env)
 {
     std::string raw;
+    if (text::trimView(c.listfile).empty())
+        return failed("the task names no address file (list/listfile is empty)");
     if (!files::tryReadAll(env.nativePath(c.listfile), raw))
         return failed("the address file " + c.listfile + " cannot be read");
     UrlListResult r;

@@ -23,4 +23,9 @@ std::string pageBaseUrl(std::string_view pageAddress, bool autoBase = true, std:
 // True for an address that holds "http://" or "https://" (letter case ignored).
 bool hasWebScheme(std::string_view value);
 
+// The longest text from "href=" to its ">" that listing-link extraction takes for a link.
+// A longer run is a stray "href=" in plain text; taking it whole would copy the rest of
+// the page once per candidate, since each candidate there starts at the next "href=".
+inline constexpr std::size_t kMaxLinkBytes = 4096;
+
 } // namespace tarvimo::engine

@@ -9,6 +9,7 @@
 #include "store/settings.h"
 
 #include <cstdint>
+#include <unordered_map>
 #include <map>
 
 namespace tarvimo::engine {
@@ -99,40 +100,36 @@ struct TtaskExec::Work {
     std::size_t find(const std::string& needle, std::size_t from = 0) const
     {
         const std::size_t s = start + from;
-        Found* known = nullptr;
-        for (auto& f : memo)
-            if (f.needle == &needle && f.text == needle) {
-                known = &f;
-                break;
-            }
-        if (known && known->generation == generation && known->from <= s) {
-            if (known->at == npos)
+        auto [it, fresh] = memo.try_emplace(&needle);
+        Found& known = it->second;
+        if (!fresh && known.text != needle)
+            fresh = true;  // another string now lives at that address
+        if (!fresh && known.generation == generation && known.from <= s) {
+            if (known.at == npos)
                 return npos;
-            if (known->at >= s)
-                return known->at - start;
+            if (known.at >= s)
+                return known.at - start;
         }
         const std::size_t p = text::findChar(view(), needle, from);
-        if (!known) {
-            memo.push_back({&needle, needle, 0, 0, 0});
-            known = &memo.back();
-        }
-        known->from = s;
-        known->at = p == npos ? npos : start + p;
-        known->generation = generation;
+        if (fresh)
+            known.text = needle;
+        known.from = s;
+        known.at = p == npos ? npos : start + p;
+        known.generation = generation;
         return p;
     }
     // Any change other than moving 'start' forward invalidates what the searches remember.
     void changed() { ++generation; }
 
 private:
-    // A page asks for a few dozen texts at most, so a short list beats a hash table.
+    // Keyed by the marker string's address: a task may hold many thousands of rules, so a
+    // lookup must not grow with their number.
     struct Found {
-        const std::string* needle;
         std::string text;  // guards against another string at the same address
-        std::size_t from, at;
-        std::uint64_t generation;
+        std::size_t from = 0, at = 0;
+        std::uint64_t generation = 0;
     };
-    mutable std::vector<Found> memo;
+    mutable std::unordered_map<const std::string*, Found> memo;
     std::uint64_t generation = 0;
 };
 

@@ -146,14 +146,22 @@ void TtaskMaster::start()
 void TtaskMaster::buildUrlList()
 {
     UrlListResult r = taskAddresses(config_, env_, *internet_);
+    for (const auto& note : r.notes)
+        report(note);
+    bool none = false;
     {
         std::lock_guard lk(listMutex_);
         urlList_.reserve(r.urls.size());
         for (auto& u : r.urls)
             urlList_.append(std::move(u));
+        none = urlList_.empty();
     }
-    if (!r.ok)
+    if (!r.ok) {
+        report("无法生成采集网址: " + task_->name + ": " + text::gbkToUtf8(r.error));
         return;  // whatever was built stays; nothing is started
+    }
+    if (none)
+        return;  // nothing to fetch: the master stays idle and the frame says so
     if (config_.tasktypes != 2) {
         startCollection();
         return;

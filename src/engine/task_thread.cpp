@@ -9,6 +9,7 @@
 #include "store/delimited.h"
 #include "store/settings.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -19,6 +20,19 @@ namespace {
 // socket or one handle's state for ever.
 constexpr int kRecycleAfter = 500;
 constexpr int kFailedPagePauseMs = 10;
+// The pause before another attempt at a page grows with each attempt.
+constexpr int kRetryPauseMs = 100;
+
+// A failure another attempt may cure: the connection broke or timed out, or the server
+// said it is busy. A deliberate answer (404, 403) and an oversized page stay as they are.
+bool worthRetrying(const net::HttpResult& r)
+{
+    if (r.cancelled || r.tooLarge || r.badAddress)
+        return false;
+    if (!r.ok)
+        return true;
+    return r.status >= 500 || r.status == 408 || r.status == 429;
+}
 
 std::optional<std::string> readLocalPage(const std::string& path)
 {
@@ -107,6 +121,7 @@ void TtaskThread::newConnection()
         client->setProxy(p);
     }
     client->setReferer(setup_.referer);
+    attempts_ = std::clamp(s.tryCount, 1, 10);
     std::lock_guard lk(httpMutex_);
     http_ = std::move(client);
     // A stop that came while the connection was being made still reaches it.
@@ -191,13 +206,20 @@ std::optional<std::string> TtaskThread::fetchPage(const std::string& address, st
         return page;
     }
     const Request req = parseRequest(address);
-    net::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
-    if (!r.success()) {
+    int attempt = 1;
+    for (;; ++attempt) {
+        net::HttpResult r = req.post ? http_->post(req.url, req.formLines()) : http_->get(req.url);
+        if (r.success())
+            return std::move(r.body);
         why = r.ok ? "HTTP " + std::to_string(r.status) : r.error;
         http_->disconnect();
-        return std::nullopt;
+        if (attempt >= attempts_ || !worthRetrying(r) || shouldEnd())
+            break;
+        pauseFor(kRetryPauseMs * attempt);
     }
-    return std::move(r.body);
+    if (attempt > 1)
+        why += ", after " + std::to_string(attempt) + " attempts";
+    return std::nullopt;
 }
 
 std::optional<std::string> TtaskThread::fetchSubPage(const std::string& address)
@@ -273,6 +295,11 @@ void TtaskThread::processAddress(const std::string& address)
         return;
     if (!raw) {
         queue_.pageFailed(address, why);  // a failed request only skips the address
+        return;
+    }
+    if (text::trimView(*raw).empty()) {
+        // Nothing to cut fields from: a row of blanks would pass for a collected record.
+        queue_.pageFailed(address, "empty page");
         return;
     }
     try {

@@ -81,6 +81,7 @@ private:
     std::unique_ptr<net::HttpClient> http_;
     std::mutex httpMutex_;  // guards replacing http_ against cancel from another thread
     int requestCount_ = 0;
+    int attempts_ = 1;  // tries per page, from the settings read for each connection
     std::vector<std::string> filter_;  // sub-page filter words, when the task filters
     std::atomic<bool> terminated_{false};
     std::atomic<bool> ended_{false};

@@ -11,9 +11,18 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 
-// A brace range or page range never yields more addresses than this; a typing slip such
-// as {1,999999999999} must not exhaust memory.
-constexpr long long kMaxGenerated = 10'000'000;
+std::string cutNote(std::string_view what, long long limit)
+{
+    return std::string(what) + " 太大, 只生成前 " + std::to_string(limit) + " 个网址";
+}
+
+// Equality and hash without regard to ASCII letter case, for views into an address list.
+struct NoCaseHash {
+    std::size_t operator()(std::string_view s) const { return hashNoCase(s); }
+};
+struct NoCaseEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return text::equalsNoCase(a, b); }
+};
 
 bool toInt(std::string_view s, long long& out)
 {
@@ -68,11 +77,16 @@ void pageNumbers(const UrlNavigation& nav, std::vector<std::string>& urls, UrlLi
     const long long step = nav.increment > 0 ? nav.increment : 1;  // 0 or less would never end
     std::string p = std::string(text::trimView(nav.pageBegin));  // the first page as typed
     long long count = 0;
-    for (long long v = first; v <= last && count < kMaxGenerated; v += step, ++count) {
+    long long v = first;
+    for (; v <= last && count < nav.maxAddresses; v += step, ++count) {
         if (v != already)
             urls.push_back(prefix + k + (equalsAfterKeyword ? "=" : "") + p + suffix);
         p = std::to_string(v + step);
     }
+    if (v <= last)
+        result.notes.push_back(cutNote("页码范围 " + text::gbkToUtf8(text::trimView(nav.pageBegin)) + " 至 " +
+                                       text::gbkToUtf8(text::trimView(nav.pageEnd)),
+                                       nav.maxAddresses));
 }
 
 } // namespace
@@ -82,7 +96,7 @@ UrlListResult buildUrlList(const UrlNavigation& nav)
     UrlListResult result;
     auto& urls = result.urls;
     const std::string& b = nav.begin;
-    if (b.find(":\\") != npos) {
+    if (home::isLocalPath(text::trimView(b))) {
         bool readable = false;
         urls = addressFile(b, nav.home, readable);
         if (urls.empty()) {
@@ -104,19 +118,23 @@ UrlListResult buildUrlList(const UrlNavigation& nav)
     }
 
     // Hand-added addresses the list already holds (letter case ignored) are not added again.
-    std::unordered_set<std::string> known;
-    for (const auto& u : urls)
-        known.insert(text::toLower(u));
-    for (const auto& extra : nav.extraUrls)
-        if (!known.count(text::toLower(extra)))
-            urls.push_back(extra);
+    // The index holds views into the list, not lower-cased copies: the list may hold
+    // millions of addresses. Reserving first keeps every viewed string where it is.
+    if (!nav.extraUrls.empty()) {
+        urls.reserve(urls.size() + nav.extraUrls.size());
+        std::unordered_set<std::string_view, NoCaseHash, NoCaseEqual> known(urls.begin(), urls.end());
+        for (const auto& extra : nav.extraUrls)
+            if (known.insert(extra).second)
+                urls.push_back(extra);
+    }
 
-    expandBraceRanges(urls);
+    expandBraceRanges(urls, &result.notes, nav.maxAddresses);
     return result;
 }
 
-void expandBraceRanges(std::vector<std::string>& urls)
+void expandBraceRanges(std::vector<std::string>& urls, std::vector<std::string>* notes, long long maxAddresses)
 {
+    bool cutNoted = false;
     std::vector<std::string> kept, expanded;
     kept.reserve(urls.size());
     long long total = 0;
@@ -139,10 +157,19 @@ void expandBraceRanges(std::vector<std::string>& urls)
         if (step < 0)
             step = 1;  // a falling range would never end
         const std::size_t at = text::findNoCase(u, group);
-        for (long long v = from; v <= to && total < kMaxGenerated; v += step, ++total) {
+        long long v = from;
+        for (; v <= to && total < maxAddresses; v += step, ++total) {
             std::string e = u;
             e.replace(at, group.size(), std::to_string(v));
             expanded.push_back(std::move(e));
+        }
+        if (!notes)
+            continue;
+        if (from > to)
+            notes->push_back("网址范围 " + text::gbkToUtf8(group) + " 不生成任何网址: " + text::gbkToUtf8(u));
+        else if (v <= to && !cutNoted) {
+            notes->push_back(cutNote("网址范围 " + text::gbkToUtf8(group), maxAddresses));
+            cutNoted = true;
         }
     }
     kept.insert(kept.end(), std::make_move_iterator(expanded.begin()), std::make_move_iterator(expanded.end()));
@@ -310,10 +337,15 @@ std::size_t extractLinks(std::string_view page, std::string base, std::string_vi
     const auto filter = store::splitDelimited(filterWords, ',');
 
     std::string link, cand;
+    std::size_t g = 0;  // the first '>' after the current candidate (or the page's end)
     for (int round = 0; round < 5000 && h != npos; ++round, h = nextHref(h + 5)) {
-        std::size_t g = page.find('>', h);
-        if (g == npos)
-            g = page.size();
+        if (round == 0 || g < h) {
+            g = page.find('>', h);
+            if (g == npos)
+                g = page.size();
+        }
+        if (g - h > kMaxLinkBytes)
+            continue;
         cleanLink(page.substr(h, g - h), link);
         cand.clear();
         if (!hasWebScheme(link))

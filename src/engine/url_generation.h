@@ -13,7 +13,12 @@
 
 namespace tarvimo::engine {
 
-// The URL navigation values of a task.
+// A page range or all brace ranges together never yield more addresses than this, so a
+// typing slip such as {1,999999999} cannot exhaust memory; the cut is noted.
+inline constexpr long long kMaxGeneratedAddresses = 10'000'000;
+
+// The URL navigation values of a task. A start address that is a local path (see
+// home::isLocalPath) names an address file.
 struct UrlNavigation {
     std::string begin;       // urlbegin
     std::string keyword;     // urlkeyword
@@ -22,6 +27,7 @@ struct UrlNavigation {
     int increment = 1;       // urlinc
     std::vector<std::string> extraUrls;  // URLlist
     std::string home;                    // the folder a relative address file is read from
+    long long maxAddresses = kMaxGeneratedAddresses;  // per page range and all brace ranges
 };
 
 struct UrlListResult {
@@ -30,6 +36,9 @@ struct UrlListResult {
     // address, or a page bound that is no integer (then only the start address is built).
     bool ok = true;
     std::string error;
+    // What a limit left out or what yielded nothing, one UTF-8 line each, for the message
+    // list.
+    std::vector<std::string> notes;
 };
 
 // The address list of a URL navigation task.
@@ -37,7 +46,9 @@ UrlListResult buildUrlList(const UrlNavigation& nav);
 
 // Expands the brace ranges ("{from,to,step}") of every template address: other addresses
 // keep their order, the expansions follow in template order, the templates are removed.
-void expandBraceRanges(std::vector<std::string>& urls);
+// A range that yields nothing and the cut at 'maxAddresses' are added to 'notes'.
+void expandBraceRanges(std::vector<std::string>& urls, std::vector<std::string>* notes = nullptr,
+                       long long maxAddresses = kMaxGeneratedAddresses);
 
 struct UrlRewrite {
     bool enabled = false;  // urlReplace

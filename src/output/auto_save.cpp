@@ -15,6 +15,11 @@ std::string collectedRowsText(const run::ResultGrid& grid)
     range.rowFrom = 1;
     range.rowTo = grid.dataRowCount();
     range.withTitles = true;
+    if (range.rowTo < range.rowFrom) {
+        // No row: the title row alone, so a reader still learns the columns.
+        range.rowFrom = range.rowTo = 0;
+        range.withTitles = false;
+    }
     return gridText(grid, range, "\t");
 }
 
@@ -28,6 +33,16 @@ AutoSave::AutoSave(run::TFrameTaskData& frame, QObject* parent) : QObject(parent
     connect(&timer_, &QTimer::timeout, this, [this] { save(); });
 }
 
+std::string AutoSave::defaultFileName() const
+{
+    const engine::TaskPtr task = frame_.task();
+    const auto& env = frame_.environment();
+    std::string name = task ? task->autoSave.name : std::string();
+    if (text::trimView(name).empty())
+        name = store::task::defaultAutoSaveName(env.home, text::utf8ToGbk(frame_.taskName()));
+    return env.nativePath(name + ".txt");
+}
+
 void AutoSave::runStarted()
 {
     timer_.stop();
@@ -35,15 +50,18 @@ void AutoSave::runStarted()
     const engine::TaskPtr task = frame_.task();
     if (!task || !task->autoSave.on)
         return;
-    const auto& env = frame_.environment();
     periodMinutes_ = task->autoSave.periodMinutes;
-    std::string name = task->autoSave.name;
-    if (text::trimView(name).empty())
-        name = store::task::defaultAutoSaveName(env.home, text::utf8ToGbk(frame_.taskName()));
-    fileName_ = env.nativePath(name + ".txt");
+    fileName_ = defaultFileName();
     if (periodMinutes_ < 1)
         periodMinutes_ = 10;
     timer_.start(periodMinutes_ * 60 * 1000);
+}
+
+std::string AutoSave::keep()
+{
+    if (fileName_.empty())
+        fileName_ = defaultFileName();
+    return save() ? fileName_ : std::string();
 }
 
 bool AutoSave::save()

@@ -24,9 +24,14 @@ public:
     int periodMinutes() const { return periodMinutes_; }
     // Writes the grid now; false (with the reason on the frame's message list) on failure.
     bool save();
+    // Makes sure the rows are in an automatic save, also for a task that does not save
+    // (then under the default automatic-save name); the file, or empty when even that
+    // cannot be written.
+    std::string keep();
 
 private:
     void runStarted();
+    std::string defaultFileName() const;
 
     run::TFrameTaskData& frame_;
     QTimer timer_;
@@ -35,7 +40,8 @@ private:
 };
 
 // A grid's collected rows as the automatic save and the headless run write them: TAB
-// separated, the title line, then rows 1 to the last data row, every column.
+// separated, the title line (also when there is no row), then rows 1 to the last data
+// row, every column.
 std::string collectedRowsText(const run::ResultGrid& grid);
 
 } // namespace tarvimo::output

@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <set>
 
 namespace tarvimo::run {
 
@@ -170,24 +171,36 @@ void TFrameTaskData::setHeader(int taktype)
 
 void TFrameTaskData::createMasters(int taktype, const std::string& path, const std::vector<std::string>& additional)
 {
+    // A file named twice (or the task itself named again) runs once: each master holds its
+    // own workers and connections, and a list that repeats itself must not multiply them.
+    std::set<std::string> seen{files::identity(path)};
+    int repeated = 0;
+    auto enterOnce = [&](const std::string& name, const std::string& file) {
+        if (seen.insert(files::identity(file)).second)
+            enterMaster(name, file);
+        else
+            ++repeated;
+    };
     if (taktype == 0) {
         for (const auto& value : additional) {
             if (text::trimView(value).empty())
                 continue;
             const std::string file = additionalTaskPath(std::string(text::trimView(value)), path, env_);
             if (files::exists(file))
-                enterMaster(files::baseName(file), file);
+                enterOnce(files::baseName(file), file);
         }
         if (const std::string dll = siblingOf(path, ".dll"); !dll.empty() && files::exists(dll))
-            enterMaster("0", dll);
+            enterOnce("0", dll);
         for (int i = 1; i <= 10; ++i)
             if (const std::string f = siblingOf(path, std::to_string(i) + ".dll"); !f.empty() && files::exists(f))
-                enterMaster(std::to_string(i), f);
+                enterOnce(std::to_string(i), f);
     } else if (taktype == 1) {
         for (int i = 1; i <= 10; ++i)
             if (const std::string f = siblingOf(path, std::to_string(i) + ".dtp"); !f.empty() && files::exists(f))
-                enterMaster(std::to_string(i), f);
+                enterOnce(std::to_string(i), f);
     }
+    if (repeated > 0)
+        addMessage("附加任务重复 " + std::to_string(repeated) + " 次, 每个任务文件只采集一次");
 }
 
 void TFrameTaskData::enterMaster(const std::string& name, const std::string& taskFile, engine::TaskPtr task)
@@ -389,6 +402,19 @@ engine::TaskPtr TFrameTaskData::task() const
 {
     // The run's own task file has the first master.
     return masters_.empty() ? nullptr : masters_.front().second->task();
+}
+
+int TFrameTaskData::progressPercent() const
+{
+    if (progressEstimate_ > 0 || masters_.empty())
+        return std::min(progressEstimate_, 100);
+    long long taken = 0, total = 0;
+    for (const auto& [name, m] : masters_) {
+        taken += std::min(m->pagesTaken(), std::max(m->urlTotal(), 0));
+        total += std::max(m->urlTotal(), 0);
+    }
+    // Taking the last page is not the end: the run itself says when it is done.
+    return total > 0 ? static_cast<int>(std::min<long long>(taken * 100 / total, 99)) : 0;
 }
 
 int TFrameTaskData::failedPages() const

@@ -86,6 +86,9 @@ public:
     int elapsedSeconds() const { return elapsedSeconds_; }
     int dataRowCount() const { return dataRowCount_; }
     int progressEstimate() const { return progressEstimate_; }
+    // What a progress gauge shows, 0 to 100: the estimate when there is one; until then the
+    // share of the known addresses taken by the workers.
+    int progressPercent() const;
     // Pages of this run that could not be had (distinct addresses, over every master).
     int failedPages() const;
     bool contactTask() const { return contactTask_; }

@@ -3,6 +3,7 @@
 
 #include "engine/task_exec.h"
 #include "support/local_http_server.h"
+#include "support/raw_sockets.h"
 #include "support/master_support.h"
 #include "support/task_file.h"
 #include "support/temp_dir.h"
@@ -133,4 +134,79 @@ TEST(Fetcher, WaitsForWorkAndEndsWhenTerminated)
     ASSERT_TRUE(waitFor([&] { return fetcher.ended(); }));
     EXPECT_EQ(queue.finished.load(), 0) << "a terminated fetcher did not finish the list";
     EXPECT_EQ(queue.ended.load(), 1);
+}
+
+namespace {
+
+// Runs one fetcher over 'addresses' to its end with 'tryCount' in the settings file.
+void fetchAll(FakeQueue& queue, test::TempDir& dir, const std::string& tryCount)
+{
+    test::writeFile(dir.file("DefaultSet.ini"), "[urltype]\r\ntryCount=" + tryCount + "\r\ntimeout=5\r\n");
+    const auto env = test::testEnvironment(dir, "T");
+    engine::RunState state;
+    engine::TtaskThread fetcher(queue, {engine::loadTask(test::listTask(dir, {})).task, &env, &state, ""}, 0);
+    ASSERT_TRUE(waitFor([&] { return queue.ended.load() == 1; }));
+}
+
+} // namespace
+
+TEST(Fetcher, APageIsAttemptedTryCountTimesBeforeItFails)
+{
+    // Every connection is closed without an answer.
+    fixtures::RawSocketServer closing("", fixtures::RawSocketServer::Ending::Close);
+    test::TempDir dir;
+    {
+        FakeQueue queue({closing.url("/a")});
+        fetchAll(queue, dir, "3");
+        EXPECT_EQ(closing.connections(), 3);
+        ASSERT_EQ(queue.failed.size(), 1u);
+        EXPECT_TRUE(queue.failed[0].second.ends_with(", after 3 attempts")) << queue.failed[0].second;
+    }
+    {
+        FakeQueue queue({closing.url("/b")});
+        fetchAll(queue, dir, "1");
+        EXPECT_EQ(closing.connections(), 4) << "one attempt more";
+        ASSERT_EQ(queue.failed.size(), 1u);
+        EXPECT_EQ(queue.failed[0].second.find("attempts"), std::string::npos) << queue.failed[0].second;
+    }
+}
+
+TEST(Fetcher, ABusyServerIsAskedAgainAndADeliberateAnswerIsNot)
+{
+    fixtures::LocalHttpServer server;
+    std::atomic<int> asked{0};
+    server.on("GET", "/busy", [&](const httplib::Request&, httplib::Response& res) {
+        if (++asked < 3) {
+            res.status = 503;
+            res.set_content("busy", "text/plain");
+        } else {
+            res.set_content("<title>at last</title>", "text/html");
+        }
+    });
+    test::TempDir dir;
+    FakeQueue queue({server.url("/busy"), server.url("/status/403"), server.url("/status/404")});
+    fetchAll(queue, dir, "5");
+    EXPECT_EQ(asked.load(), 3);
+    EXPECT_EQ(queue.rows, (std::vector<engine::Row>{{"at last"}}));
+    ASSERT_EQ(queue.failed.size(), 2u);
+    EXPECT_EQ(queue.failed[0].second, "HTTP 403");
+    EXPECT_EQ(queue.failed[1].second, "HTTP 404");
+    std::size_t forbidden = 0;
+    for (const auto& r : server.requests())
+        forbidden += r.path == "/status/403";
+    EXPECT_EQ(forbidden, 1u) << "a refusal is not asked for again";
+}
+
+TEST(Fetcher, AnEmptyPageGivesNoRowAndIsReported)
+{
+    fixtures::LocalHttpServer server;
+    server.setPage("/empty", "");
+    server.setPage("/blank", " \r\n\t ");
+    server.setPage("/full", "<title>x</title>");
+    test::TempDir dir;
+    FakeQueue queue({server.url("/empty"), server.url("/blank"), server.url("/full")});
+    fetchAll(queue, dir, "1");
+    EXPECT_EQ(queue.rows, (std::vector<engine::Row>{{"x"}})) << "no blank rows";
+    EXPECT_EQ(queue.failed, (std::vector<std::pair<std::string, std::string>>{{server.url("/empty"), "empty page"},
+                                                                             {server.url("/blank"), "empty page"}}));
 }

@@ -1,5 +1,6 @@
 #include "base/home.h"
 #include "base/text.h"
+#include "engine/page_text.h"
 #include "engine/url_generation.h"
 #include "support/temp_dir.h"
 
@@ -156,4 +157,65 @@ TEST(ListingLinks, HrefInsideDoubleByteTextAndTheRoundLimit)
         page += "<a href=" + std::to_string(i) + ".htm>";
     found.clear();
     EXPECT_EQ(extractLinks(page, "http://127.0.0.1/", "", found), 5000u) << "a page is read for 5000 links at most";
+}
+
+TEST(UrlGeneration, LimitsAndEmptyRangesAreNoted)
+{
+    UrlNavigation n = pages("X/page=1", "page", "1", "1000000000");
+    n.maxAddresses = 50;
+    auto cut = buildUrlList(n);
+    EXPECT_EQ(cut.urls.size(), 50u) << "the start address and 49 more: page 1 is the start address";
+    EXPECT_EQ(cut.notes, (Urls{"页码范围 1 至 1000000000 太大, 只生成前 50 个网址"}));
+
+    n = pages("X/{1,100}", "", "", "");
+    n.extraUrls = {"Y/{1,100}", "Z/{1,100}"};
+    n.maxAddresses = 150;
+    auto braces = buildUrlList(n);
+    EXPECT_EQ(braces.urls.size(), 150u) << "the limit holds for all ranges together";
+    EXPECT_EQ(braces.notes, (Urls{"网址范围 {1,100} 太大, 只生成前 150 个网址"})) << "said once";
+
+    auto falling = buildUrlList(pages("X/a{5,1,-1}", "", "", ""));
+    EXPECT_TRUE(falling.ok);
+    EXPECT_TRUE(falling.urls.empty());
+    EXPECT_EQ(falling.notes, (Urls{"网址范围 {5,1,-1} 不生成任何网址: X/a{5,1,-1}"}));
+
+    EXPECT_TRUE(buildUrlList(pages("X/{1,3}", "", "", "")).notes.empty());
+    EXPECT_TRUE(buildUrlList(pages("X/page=1", "page", "1", "3")).notes.empty());
+}
+
+TEST(UrlGeneration, AnAddressFileMayBeNamedByALinuxPathOrAFileAddress)
+{
+    test::TempDir dir;
+    test::writeFile(dir.file("list.txt"), "http://a/1\r\nhttp://a/2\r\n");
+    for (const std::string& begin : {dir.file("list.txt"), " " + dir.file("list.txt"), "file://" + dir.file("list.txt")}) {
+        auto r = buildUrlList(pages(begin, "", "", ""));
+        ASSERT_TRUE(r.ok) << begin << ": " << r.error;
+        EXPECT_EQ(r.urls, (Urls{"http://a/1", "http://a/2"})) << begin;
+    }
+    EXPECT_FALSE(buildUrlList(pages("/no/such/list.txt", "", "", "")).ok) << "a missing file starts nothing";
+    EXPECT_EQ(buildUrlList(pages("http://a/x/list.txt", "", "", "")).urls, (Urls{"http://a/x/list.txt"}));
+}
+
+TEST(ListingLinks, AStrayHrefRunIsNoLink)
+{
+    // "href=a" for 1.8 MB without a '>' once made every candidate copy the rest of the page.
+    std::string page;
+    while (page.size() < 1800000)
+        page += "href=a";
+    UrlList found;
+    EXPECT_EQ(extractLinks(page, "http://127.0.0.1/", "", found), 0u);
+
+    // A shorter run ending in a '>': only the candidates within reach of it are links
+    // (every "href=" inside one is removed, so each is a run of "a").
+    page.resize(6 * 3000);
+    page += ">";
+    EXPECT_EQ(extractLinks(page, "http://127.0.0.1/", "", found), kMaxLinkBytes / 6);
+    for (const auto& link : found.items())
+        EXPECT_LE(link.size(), std::string("http://127.0.0.1/").size() + kMaxLinkBytes);
+
+    // A long link below the bound is still a link.
+    const std::string longPath(3000, 'p');
+    found.clear();
+    extractLinks("<a href=" + longPath + ">", "http://127.0.0.1/", "", found);
+    EXPECT_EQ(found.items(), (Urls{"http://127.0.0.1/" + longPath}));
 }

@@ -121,12 +121,71 @@ TEST_F(FrameTest, SiblingTaskFilesGetMastersNamedByTheirPlace)
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(frame->failedPages(), 1);
     const auto& lines = frame->messages();
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 8u) << testing::PrintToString(lines);
     EXPECT_EQ(lines[0], "正在启动任务,请稍候...");
-    EXPECT_TRUE(lines[1].starts_with("页面失败  (malformed address")) << lines[1];
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 2, lines.end()),
+    // Each of the three idle tasks says why it fetches nothing, naming itself.
+    std::vector<std::string> idle(lines.begin() + 1, lines.begin() + 4);
+    std::sort(idle.begin(), idle.end());
+    EXPECT_EQ(idle, (std::vector<std::string>{
+                        "无法生成采集网址: X3: the task names no address file (list/listfile is empty)",
+                        "无法生成采集网址: X: the task names no address file (list/listfile is empty)",
+                        "无法生成采集网址: X: the task names no address file (list/listfile is empty)"}));
+    EXPECT_EQ(lines[4], "页面失败  (malformed address: URL using bad/illegal format or missing URL)")
+        << "a refused address is not asked for again";
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 5, lines.end()),
               (std::vector<std::string>{std::string(28, '-'), "失败页面 1 个", "over "}));
     EXPECT_TRUE(frame->requestClose());
+}
+
+TEST_F(FrameTest, ATaskListNamingAFileAgainRunsItOnce)
+{
+    // A company list naming itself a hundred times once made a hundred masters with five
+    // workers each, until the process ran out of descriptors.
+    const std::string task = idleTask("Self.tak", "0");
+    test::writeFile(dir.file("extra.tak"), "");
+    std::string list;
+    for (int i = 0; i < 100; ++i)
+        list += "Self.tak,extra.tak," + dir.file("./extra.tak") + ",";
+    store::TIniFile(task).WriteString("master", "AdditionalTask", list);
+    frame->startRun(task, false, "");
+    EXPECT_EQ(names(), (std::vector<std::string>{"Self.tak", "extra.tak"}));
+    EXPECT_NE(std::find(frame->messages().begin(), frame->messages().end(),
+                        "附加任务重复 299 次, 每个任务文件只采集一次"),
+              frame->messages().end())
+        << testing::PrintToString(frame->messages());
+    frame->controlRun(engine::RunCommand::Stop);
+    EXPECT_TRUE(frame->waitForThreads(10000));
+}
+
+TEST_F(FrameTest, ARangeThatYieldsNoAddressSaysSo)
+{
+    TaskFile t(dir, {{"标题", "<title>", "</title>", ""}},
+               {{"master", "tasktypes", "0"}, {"master", "taktype", "2"}, {"url", "urlbegin", "http://127.0.0.1:9/p{5,1,-1}"}},
+               "falling.tak");
+    frame->startRun(t.path(), false, "");
+    EXPECT_TRUE(frame->finished());
+    EXPECT_EQ(frame->messages(),
+              (std::vector<std::string>{"正在启动任务,请稍候...",
+                                        "网址范围 {5,1,-1} 不生成任何网址: http://127.0.0.1:9/p{5,1,-1}",
+                                        "任务没有可采集的网址", std::string(28, '-'), "over "}));
+}
+
+TEST_F(FrameTest, ProgressFollowsThePagesTakenUntilThereIsAnEstimate)
+{
+    LocalHttpServer server;
+    servePages(server);
+    frame->setRunOptions({1});
+    frame->startRun(listTask(dir, {server.url("/p/1"), server.url("/stall-headers"), server.url("/p/3"),
+                                   server.url("/p/4")}),
+                    false, "");
+    // The main thread must keep turning: the worker hands its rows over through it.
+    ASSERT_TRUE(spinUntil([&] { return server.waitForRequest("/stall-headers", std::chrono::milliseconds(0)); }));
+    EXPECT_EQ(frame->progressEstimate(), 0);
+    EXPECT_EQ(frame->progressPercent(), 50) << "two of four pages taken";
+    frame->setProgressEstimate(30);
+    EXPECT_EQ(frame->progressPercent(), 30) << "an estimate wins";
+    frame->controlRun(engine::RunCommand::Stop);
+    EXPECT_TRUE(frame->waitForThreads(10000));
 }
 
 TEST_F(FrameTest, ATaskThatStartsNothingEndsAtOnceAndSaysWhy)
@@ -137,7 +196,9 @@ TEST_F(FrameTest, ATaskThatStartsNothingEndsAtOnceAndSaysWhy)
     EXPECT_EQ(frame->progressEstimate(), 100);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(frame->messages(),
-              (std::vector<std::string>{"正在启动任务,请稍候...", "任务没有可采集的网址", std::string(28, '-'), "over "}));
+              (std::vector<std::string>{"正在启动任务,请稍候...",
+                                        "无法生成采集网址: idle: the task names no address file (list/listfile is empty)",
+                                        "任务没有可采集的网址", std::string(28, '-'), "over "}));
 }
 
 TEST_F(FrameTest, PhoneNumberTasksTakeTheirNumberedSiblings)
