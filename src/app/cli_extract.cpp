@@ -63,7 +63,7 @@ int runExtract(const std::vector<std::string>& args, const std::string& home, st
     const engine::TaskLoad load = engine::loadTask(taskFile);
     if (!load.task) {
         err << "tarvimo-cli: 在创建任务规则时出现异常！程序终止\n";
-        err << "tarvimo-cli: " << taskFile << " is not a valid task file\n";
+        err << "tarvimo-cli: " << load.error << "\n";
         return kFileError;
     }
     const engine::Environment env = commandEnvironment(home, timeText);

@@ -89,8 +89,15 @@ TEST_F(CliExtract, ErrorsAndUsage)
     const std::string t = task("min.tak", kMinimalTask);
     EXPECT_EQ(run({t, dir.file("missing.html")}).status, 1);
     EXPECT_EQ(run({dir.file("missing.tak"), page("p", "x")}).status, 1);
-    test::writeFile(dir.file("bad.tak"), std::string("\x78\xDA", 2) + "garbage");  // not a container: plain mode
-    EXPECT_EQ(run({dir.file("bad.tak"), page("p", "x")}).status, 0) << "a file that is no container reads as plain INI";
+    test::writeFile(dir.file("plain.tak"), "garbage");  // no container: plain INI, every key its default
+    EXPECT_EQ(run({dir.file("plain.tak"), page("p", "x")}).status, 0);
+    // A zlib header followed by garbage is a damaged container, not an empty plain task.
+    test::writeFile(dir.file("bad.tak"), std::string("\x78\xDA", 2) + "garbage");
+    const auto bad = run({dir.file("bad.tak"), page("p", "x")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("tarvimo-cli: " + dir.file("bad.tak") + ": damaged task container ("), std::string::npos)
+        << bad.err;
+    EXPECT_EQ(bad.out, "");
     EXPECT_EQ(run({t}).status, 2);
     EXPECT_EQ(run({t, page("p", "x"), "--run"}).status, 2);
     EXPECT_EQ(run({t, page("p", "x"), "--run", "x"}).status, 2);
