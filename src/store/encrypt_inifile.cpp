@@ -198,9 +198,16 @@ TEncryptInifile::TEncryptInifile(std::string fileName) : fileName_(std::move(fil
     } catch (const ContainerError& e) {
         throw ContainerError(fileName_ + ": " + e.what());
     }
-    for (auto& l : lines_)
-        if (!blankLine(l))
-            l = DecryptLine(l, storeKey());
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (blankLine(lines_[i]))
+            continue;
+        try {
+            lines_[i] = DecryptLine(lines_[i], storeKey());
+        } catch (const ConversionError& e) {
+            throw ConversionError(fileName_ + ": line " + std::to_string(i + 1) + " is not valid cipher text (" +
+                                  e.what() + ")");
+        }
+    }
 }
 
 TEncryptInifile::~TEncryptInifile()

@@ -15,7 +15,8 @@
 
 namespace tarvimo::store {
 
-// A container line that is not valid cipher text.
+// A container line that is not valid cipher text. The store's message names the file and
+// the line.
 class ConversionError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
