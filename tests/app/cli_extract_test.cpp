@@ -44,6 +44,18 @@ TEST_F(CliExtract, MinimalTaskCutsTheTitle)
     EXPECT_EQ(r.out, "abc^http://127.0.0.1:9/x.html^2026-12-09 08:00:00^\n");
 }
 
+TEST_F(CliExtract, FieldEndingInALeadByteKeepsTheDelimiter)
+{
+    // 0xB0 followed by '^' would be one GBK character if the joined line were converted.
+    const std::string t = task("min.tak", kMinimalTask);
+    const std::string p = page("p.html", "<html><title>Ab\xB0</title></html>");
+    auto r = run({t, p, "--url", "http://127.0.0.1:9/x.html", "--time", "T"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ab\xEF\xBF\xBD^http://127.0.0.1:9/x.html^T^\n");
+    auto raw = run({t, p, "--url", "http://127.0.0.1:9/x.html", "--time", "T", "--raw"});
+    EXPECT_EQ(raw.out, "ab\xB0^http://127.0.0.1:9/x.html^T^\n") << "raw output keeps the stored bytes";
+}
+
 TEST_F(CliExtract, LoopRecordsAndMobileScanPrintOneLineEach)
 {
     const std::string t = task("loop.tak", "[master]\r\ntaktype=2\r\n[rule]\r\nruleloop=1\r\nruleloopword=<tr>\r\n"
