@@ -63,7 +63,7 @@ int runExtract(const std::vector<std::string>& args, const std::string& home, st
     const engine::TaskLoad load = engine::loadTask(taskFile);
     if (!load.task) {
         err << "tarvimo-cli: 在创建任务规则时出现异常！程序终止\n";
-        err << "tarvimo-cli: " << taskFile << " is not a valid task file\n";
+        err << "tarvimo-cli: " << load.error << "\n";
         return kFileError;
     }
     const engine::Environment env = commandEnvironment(home, timeText);
@@ -79,14 +79,17 @@ int runExtract(const std::vector<std::string>& args, const std::string& home, st
     }
     page = engine::convertPage(std::move(page), exec.autoCharset(), state.charType);
     const char d = exec.delimiter();
+    const std::string delimiter = raw ? std::string(1, d) : text::gbkToUtf8(std::string(1, d));
     exec.setHandOver([&](const engine::Row& row) {
+        // Each field is converted by itself: a field ending in a lead byte would otherwise
+        // take a delimiter of the trail range (such as '^') into one character.
         std::string line;
         for (std::size_t i = 0; i < row.size(); ++i) {
             if (i)
-                line += d;
-            line += row[i];
+                line += delimiter;
+            line += raw ? row[i] : text::gbkToUtf8(row[i]);
         }
-        out << (raw ? line : text::gbkToUtf8(line)) << "\n";
+        out << line << "\n";
     });
     exec.extractPage(std::move(page), connection.get(), text::utf8ToGbk(url));
     return kOk;

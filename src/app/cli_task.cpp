@@ -31,10 +31,14 @@ std::unique_ptr<TEncryptInifile> openExisting(const std::string& path, std::ostr
     }
     try {
         return std::make_unique<TEncryptInifile>(path);
+    } catch (const store::ContainerError& e) {
+        err << "tarvimo-cli: " << e.what() << "\n";  // names the file and what is wrong
+    } catch (const store::ConversionError& e) {
+        err << "tarvimo-cli: " << e.what() << "\n";
     } catch (const std::exception& e) {
         err << "tarvimo-cli: " << path << " is not a valid task file: " << e.what() << "\n";
-        return nullptr;
     }
+    return nullptr;
 }
 
 int decrypt(const ParsedCommand& o, std::ostream& out, std::ostream& err)
@@ -62,10 +66,9 @@ int encrypt(const ParsedCommand& o, std::ostream& out, std::ostream& err)
         err << "tarvimo-cli: cannot read " << o.arguments[0] << "\n";
         return kFileError;
     }
-    // The input is INI text; a file that already is a container is refused, not
+    // The input is INI text; a file the store takes for a container is refused, not
     // enciphered a second time.
-    if (plain.size() >= 2 && static_cast<unsigned char>(plain[0]) == 0x78 &&
-        static_cast<unsigned char>(plain[1]) == 0xDA) {
+    if (store::startsAsZlibStream(plain)) {
         err << "tarvimo-cli: " << o.arguments[0] << " already is an encrypted task file\n";
         return kFileError;
     }

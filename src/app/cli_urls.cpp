@@ -79,7 +79,7 @@ int runUrls(const std::vector<std::string>& args, const std::string& home, std::
     const std::string& taskFile = positional[0];
     const engine::TaskLoad load = engine::loadTask(taskFile);
     if (!load.task) {
-        err << "tarvimo-cli: cannot read the task file " << taskFile << "\n";
+        err << "tarvimo-cli: " << load.error << "\n";
         return kFileError;
     }
     const engine::TaskConfig& config = load.task->config;

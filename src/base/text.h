@@ -31,7 +31,10 @@ inline std::size_t charLen(std::string_view s, std::size_t i)
 
 // UTF-8 -> GBK (through GB18030, so nothing is lost). Invalid UTF-8 bytes become '?'.
 std::string utf8ToGbk(std::string_view utf8);
-// GBK/GB18030 -> UTF-8. Bytes that form no character become U+FFFD.
+// GBK/GB18030 -> UTF-8. Each byte that starts no character becomes U+FFFD by itself, so a
+// stray lead byte never takes a tab or line end after it. A lead byte followed by a byte of
+// the trail range (such as '^') is one character, so parts joined by such a byte are
+// converted one by one.
 std::string gbkToUtf8(std::string_view gbk);
 // Big5 -> GBK. Bytes that form no Big5 character are dropped.
 std::string big5ToGbk(std::string_view big5);

@@ -142,10 +142,21 @@ void InflateLines(std::string_view packed, std::vector<std::string>& lines)
         else if (rc == Z_BUF_ERROR && zs.avail_in == 0 && inLeft > 0)
             rc = Z_OK;
     }
+    const std::string detail = zs.msg ? zs.msg : "";
     inflateEnd(&zs);
     // Bytes after the end of the stream are ignored; a stream that stops early is an error.
-    if (rc != Z_STREAM_END)
-        throw ContainerError("not a valid container");
+    switch (rc) {
+    case Z_STREAM_END:
+        break;
+    case Z_BUF_ERROR:
+        throw ContainerError("damaged task container (the compressed data ends early)");
+    case Z_MEM_ERROR:
+        throw ContainerError("damaged task container (it inflates to more than " + std::to_string(kMaxInflated >> 20) +
+                             " MB)");
+    default:
+        throw ContainerError("damaged task container (the compressed data is corrupt" +
+                             (detail.empty() ? std::string() : ": " + detail) + ")");
+    }
 
     lines = text::splitLines(plain);
 }
@@ -162,18 +173,41 @@ void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& 
     }
 }
 
+bool startsAsZlibStream(std::string_view bytes)
+{
+    if (bytes.size() < 2)
+        return false;
+    const unsigned cmf = static_cast<unsigned char>(bytes[0]), flg = static_cast<unsigned char>(bytes[1]);
+    const bool deflate = (cmf & 0x0F) == 8 && (cmf >> 4) <= 7;
+    const bool presetDictionary = (flg & 0x20) != 0;  // never written by the store
+    return deflate && !presetDictionary && (cmf * 256 + flg) % 31 == 0;
+}
+
 TEncryptInifile::TEncryptInifile(std::string fileName) : fileName_(std::move(fileName))
 {
-    try {
-        LoadCompressedLines(fileName_, lines_);
-    } catch (const std::exception&) {
-        lines_.clear();
+    std::string packed;
+    // A file that is missing, unreadable or not a zlib stream is plain INI text.
+    if (!files::tryReadAll(fileName_, packed) || (!packed.empty() && !startsAsZlibStream(packed))) {
         plain_ = std::make_unique<TIniFile>(fileName_);
         return;
     }
-    for (auto& l : lines_)
-        if (!blankLine(l))
-            l = DecryptLine(l, storeKey());
+    // One that starts as a stream is a container; if it is damaged it is refused here, so
+    // nothing can write plain text over what is left of it.
+    try {
+        InflateLines(packed, lines_);
+    } catch (const ContainerError& e) {
+        throw ContainerError(fileName_ + ": " + e.what());
+    }
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (blankLine(lines_[i]))
+            continue;
+        try {
+            lines_[i] = DecryptLine(lines_[i], storeKey());
+        } catch (const ConversionError& e) {
+            throw ConversionError(fileName_ + ": line " + std::to_string(i + 1) + " is not valid cipher text (" +
+                                  e.what() + ")");
+        }
+    }
 }
 
 TEncryptInifile::~TEncryptInifile()

@@ -1,6 +1,8 @@
 // The encrypted INI store of task files: the INI text, each non-blank line enciphered
-// with a line cipher, the whole compressed as one zlib stream. A file that does not load
-// as such a container is read and written as plain INI text instead (plain mode).
+// with a line cipher, the whole compressed as one zlib stream. A file that does not begin
+// as a zlib stream (or is missing) is read and written as plain INI text instead (plain
+// mode). A file that begins as one but does not inflate whole, or holds a line that is no
+// cipher text, is a damaged container: opening it throws, so it is never written over.
 #pragma once
 
 #include "store/ini_store.h"
@@ -13,13 +15,15 @@
 
 namespace tarvimo::store {
 
-// A container line that is not valid cipher text.
+// A container line that is not valid cipher text. The store's message names the file and
+// the line.
 class ConversionError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// A file that is missing, unreadable or not one zlib stream.
+// A file that cannot be read as a container: unreadable, or a zlib stream that is cut short
+// or corrupt. The message names the file and the reason.
 class ContainerError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -40,12 +44,17 @@ void SaveCompressedLines(const std::vector<std::string>& lines, const std::strin
 // Reads and inflates the file and splits it into lines (CR, LF or CR LF end a line).
 // A file of length 0 gives no lines. Throws ContainerError.
 void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines);
-// The same for bytes already in memory.
+// The same for bytes already in memory (the error then names no file).
 void InflateLines(std::string_view packed, std::vector<std::string>& lines);
+// True when the bytes begin with a zlib header the store reads as a container: deflate,
+// a window zlib allows, a valid header check and no preset dictionary.
+bool startsAsZlibStream(std::string_view bytes);
 
 class TEncryptInifile : public IniStore {
 public:
-    // Loads the file; throws ConversionError for a container with a bad cipher line.
+    // Loads the file: a container, or plain mode for a missing file or one that does not
+    // begin as a zlib stream (an empty file is an empty container). Throws ContainerError
+    // for a damaged container and ConversionError for a container with a bad cipher line.
     explicit TEncryptInifile(std::string fileName);
     // Saves as UpdateFile does; a failure here is swallowed (a destructor must not throw),
     // so writers call UpdateFile themselves to learn of it.

@@ -109,10 +109,10 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
     std::size_t h = findSection(section);
     std::size_t k = h == npos ? npos : findKey(h, key);
     if (k == npos)
-        return std::string(def.substr(0, kMaxValue));
+        return std::string(def);
     std::string_view name, value;
     splitKeyLine(text::trimView(line(k)), name, value);
-    return std::string(value.substr(0, kMaxValue));
+    return std::string(value);
 }
 
 int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def)

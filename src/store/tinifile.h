@@ -14,16 +14,13 @@ namespace tarvimo::store {
 
 class TIniFile : public IniStore {
 public:
-    // The longest value a read returns; longer values are cut (the read buffer is 6000
-    // bytes including its terminating zero).
-    static constexpr std::size_t kMaxValue = 5999;
-
     // 'newFileMode' is the permission of the file when a write creates it.
     explicit TIniFile(std::string fileName, mode_t newFileMode = 0644);
 
     const std::string& fileName() const { return fileName_; }
 
-    // The value with blanks around it removed, at most kMaxValue bytes.
+    // The value with blanks around it removed, whole whatever its length (as the encrypted
+    // store reads it, so a task reads the same in both forms).
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) override;
     // Decimal, or hexadecimal after "0x"/"0X"; the default when the text is no integer.
     int ReadInteger(std::string_view section, std::string_view key, int def) override;

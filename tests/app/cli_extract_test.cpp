@@ -44,6 +44,18 @@ TEST_F(CliExtract, MinimalTaskCutsTheTitle)
     EXPECT_EQ(r.out, "abc^http://127.0.0.1:9/x.html^2026-12-09 08:00:00^\n");
 }
 
+TEST_F(CliExtract, FieldEndingInALeadByteKeepsTheDelimiter)
+{
+    // 0xB0 followed by '^' would be one GBK character if the joined line were converted.
+    const std::string t = task("min.tak", kMinimalTask);
+    const std::string p = page("p.html", "<html><title>Ab\xB0</title></html>");
+    auto r = run({t, p, "--url", "http://127.0.0.1:9/x.html", "--time", "T"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ab\xEF\xBF\xBD^http://127.0.0.1:9/x.html^T^\n");
+    auto raw = run({t, p, "--url", "http://127.0.0.1:9/x.html", "--time", "T", "--raw"});
+    EXPECT_EQ(raw.out, "ab\xB0^http://127.0.0.1:9/x.html^T^\n") << "raw output keeps the stored bytes";
+}
+
 TEST_F(CliExtract, LoopRecordsAndMobileScanPrintOneLineEach)
 {
     const std::string t = task("loop.tak", "[master]\r\ntaktype=2\r\n[rule]\r\nruleloop=1\r\nruleloopword=<tr>\r\n"
@@ -89,8 +101,15 @@ TEST_F(CliExtract, ErrorsAndUsage)
     const std::string t = task("min.tak", kMinimalTask);
     EXPECT_EQ(run({t, dir.file("missing.html")}).status, 1);
     EXPECT_EQ(run({dir.file("missing.tak"), page("p", "x")}).status, 1);
-    test::writeFile(dir.file("bad.tak"), std::string("\x78\xDA", 2) + "garbage");  // not a container: plain mode
-    EXPECT_EQ(run({dir.file("bad.tak"), page("p", "x")}).status, 0) << "a file that is no container reads as plain INI";
+    test::writeFile(dir.file("plain.tak"), "garbage");  // no container: plain INI, every key its default
+    EXPECT_EQ(run({dir.file("plain.tak"), page("p", "x")}).status, 0);
+    // A zlib header followed by garbage is a damaged container, not an empty plain task.
+    test::writeFile(dir.file("bad.tak"), std::string("\x78\xDA", 2) + "garbage");
+    const auto bad = run({dir.file("bad.tak"), page("p", "x")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("tarvimo-cli: " + dir.file("bad.tak") + ": damaged task container ("), std::string::npos)
+        << bad.err;
+    EXPECT_EQ(bad.out, "");
     EXPECT_EQ(run({t}).status, 2);
     EXPECT_EQ(run({t, page("p", "x"), "--run"}).status, 2);
     EXPECT_EQ(run({t, page("p", "x"), "--run", "x"}).status, 2);

@@ -3,6 +3,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "store/encrypt_inifile.h"
 #include "support/master_support.h"
 #include "support/child_process.h"
 #include "support/local_http_server.h"
@@ -96,6 +97,17 @@ TEST_F(CliRun, WrongUsageAndUnreadableTasks)
     const auto missing = runCommandLine(dir.path(), "run", {dir.file("none.tak")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("cannot read the task file"), std::string::npos);
+    // The first half of an encrypted task is refused by name, not run as an empty task.
+    const std::string cut = dir.file("cut.tak");
+    store::SaveCompressedLines({store::EncryptLine("[master]", store::storeKey()),
+                                store::EncryptLine("tasktypes=2", store::storeKey())},
+                               cut);
+    test::writeFile(cut, test::readFile(cut).substr(0, 12));
+    const std::string before = test::readFile(cut);
+    const auto damaged = runCommandLine(dir.path(), "run", {cut});
+    EXPECT_EQ(damaged.status, 1) << damaged.err;
+    EXPECT_NE(damaged.err.find("cannot read the task file " + cut), std::string::npos) << damaged.err;
+    EXPECT_EQ(test::readFile(cut), before);
     const auto unwritable = runCommandLine(dir.path(), "run", {t, "--out", dir.file("companies.tak") + "/x.txt"});
     EXPECT_EQ(unwritable.status, 1) << unwritable.err;
 }

@@ -80,12 +80,6 @@ TEST(CliTask, ErrorsAndUsage)
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
 
-    // A container whose line is no cipher text is reported, not shown as empty.
-    store::SaveCompressedLines({"[master]", "zz"}, dir.file("bad.tak"));
-    auto bad = runCli({"task", "get", dir.file("bad.tak"), "master", "taskname"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("not a valid task file"), std::string::npos) << bad.err;
-
     test::writeFile(dir.file("blocker"), "x");
     EXPECT_EQ(runCli({"task", "set", dir.file("blocker/t.tak"), "a", "b", "c"}).status, 1);
     EXPECT_EQ(runCli({"task", "get", dir.file("x")}).status, 2);
@@ -93,6 +87,47 @@ TEST(CliTask, ErrorsAndUsage)
     EXPECT_EQ(runCli({}).status, 2);
     EXPECT_EQ(runCli({"--home"}).status, 2);
     EXPECT_EQ(runCli({"--help"}).status, 0);
+}
+
+namespace {
+
+// Every task command on a file that cannot be read as a task: exit 1, the given message on
+// standard error, nothing on standard output, and the file as it was.
+void expectRefusedByEveryCommand(const std::string& file, const std::string& message)
+{
+    const std::string before = test::readFile(file);
+    const std::vector<std::vector<std::string>> commands = {{"task", "show", file},
+                                                            {"task", "decrypt", file},
+                                                            {"task", "get", file, "master", "taskname"},
+                                                            {"task", "set", file, "master", "taskname", "x"}};
+    for (const auto& args : commands) {
+        auto r = runCli(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(r.err, "tarvimo-cli: " + message + "\n") << args[1];
+        EXPECT_EQ(r.out, "") << args[1];
+    }
+    EXPECT_EQ(test::readFile(file), before) << "nothing is written over a damaged task file";
+}
+
+} // namespace
+
+TEST(CliTask, DamagedContainerIsReportedAndNeverRewritten)
+{
+    TempDir dir;
+    test::writeFile(dir.file("in.ini"), text::utf8ToGbk(kPlainUtf8));
+    ASSERT_EQ(runCli({"task", "encrypt", dir.file("in.ini"), dir.file("t.tak")}).status, 0);
+    const std::string bytes = test::readFile(dir.file("t.tak"));
+    const std::string cut = dir.file("cut.tak");
+    test::writeFile(cut, bytes.substr(0, bytes.size() / 2));
+    expectRefusedByEveryCommand(cut, cut + ": damaged task container (the compressed data ends early)");
+}
+
+TEST(CliTask, BadCipherLineIsNamedWithFileAndLine)
+{
+    TempDir dir;
+    const std::string bad = dir.file("bad.tak");
+    store::SaveCompressedLines({store::EncryptLine("[master]", store::storeKey()), "zz"}, bad);
+    expectRefusedByEveryCommand(bad, bad + ": line 2 is not valid cipher text ('zz' is not a valid integer value)");
 }
 
 TEST(CliTask, BundledExampleIsTheEncryptedFormOfItsSource)

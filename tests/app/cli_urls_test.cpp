@@ -48,6 +48,11 @@ TEST_F(CliUrls, AddressListsAndTasksThatVisitNothing)
     auto script = task("script.tak", "[master]\r\ntasktypes=1\r\n");
     EXPECT_EQ(run({script}).status, 1);
     EXPECT_EQ(run({dir.file("absent.tak")}).status, 1);
+    // A damaged container is no task without addresses: it is refused with its name.
+    test::writeFile(dir.file("cut.tak"), std::string("\x78\xDA", 2));
+    const auto cut = run({dir.file("cut.tak")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.err, "tarvimo-cli: " + dir.file("cut.tak") + ": damaged task container (the compressed data ends early)\n");
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({list, "--bogus"}).status, 2);
 }

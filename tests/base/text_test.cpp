@@ -20,6 +20,18 @@ TEST(TextConversion, Utf8AndGbkRoundTripLosslessly)
     EXPECT_EQ(text::gbk("公司"), text::utf8ToGbk("公司"));
 }
 
+TEST(TextConversion, StrayLeadByteBecomesOneReplacementAndNeverTakesTheNextByte)
+{
+    const std::string bad = "\xEF\xBF\xBD";
+    // Tab, line ends and the next field survive a field that ends in a lead byte, in the
+    // middle of a text as at its end and after a cut four-byte form.
+    EXPECT_EQ(text::gbkToUtf8("a\xB0\tb\xB0\r\nc\xB0"), "a" + bad + "\tb" + bad + "\r\nc" + bad);
+    EXPECT_EQ(text::gbkToUtf8("\x81\x30\x81\t1\r\n"), bad + "0" + bad + "\t1\r\n");
+    // A lead byte before a printable byte of the trail range is a character: a delimiter
+    // such as '^' right after it is taken into it, so joined fields are converted one by one.
+    EXPECT_EQ(text::gbkToUtf8("\xB0^"), "\xE7\x99\xAA");
+}
+
 TEST(TextConversion, Big5ToGbk)
 {
     // "中文" in Big5 is A4 A4 A4 E5; "臺灣" (traditional) maps to its GBK form.

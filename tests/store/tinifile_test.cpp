@@ -1,17 +1,19 @@
 #include "base/files.h"
 #include "base/text.h"
+#include "store/encrypt_inifile.h"
 #include "store/tinifile.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sys/stat.h>
 
 using namespace tarvimo;
 using store::TIniFile;
 using test::TempDir;
 
-TEST(PlainStore, ReadsIgnoreCaseAndBlanksAndCutLongValues)
+TEST(PlainStore, ReadsIgnoreCaseAndBlanks)
 {
     TempDir dir;
     const std::string path = dir.file("DefaultSet.ini");
@@ -29,7 +31,7 @@ TEST(PlainStore, ReadsIgnoreCaseAndBlanksAndCutLongValues)
     EXPECT_FALSE(ini.ReadBool("urltype", "bad", false)) << "a word is no integer: the default";
     EXPECT_EQ(ini.ReadString("proxy", "servername", ""), text::utf8ToGbk("代理"));
     EXPECT_EQ(ini.ReadInteger("proxy", "port", 8080), 8080) << "the first section of a name wins";
-    EXPECT_EQ(ini.ReadString("long", "v", "").size(), TIniFile::kMaxValue);
+    EXPECT_TRUE(ini.ReadString("long", "v", "") == std::string(6000, 'x')) << "a long value is read whole";
     EXPECT_EQ(ini.ReadString("missing", "v", "dflt"), "dflt");
     EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"urlType", "Proxy", "proxy", "long"}));
     EXPECT_EQ(ini.ReadSection("urltype"), (std::vector<std::string>{"TimeOut", "threadCount", "bad", "neg"}));
@@ -94,4 +96,64 @@ TEST(PlainStore, HostileFilesReadAsDefaults)
     EXPECT_EQ(TIniFile(dir.file("l.ini")).ReadString("s", "k", ""), "v");
     // A folder in place of the file reads as empty.
     EXPECT_EQ(TIniFile(dir.path()).ReadString("s", "k", "d"), "d");
+}
+
+TEST(PlainStore, BothFormsOfATaskKeepTheWholeValue)
+{
+    // A long rule list (GBK text, blanks inside) and a key after it, in both forms.
+    std::string rules = "ruledata2=";
+    while (rules.size() < 100000)
+        rules += text::utf8ToGbk("前标识符 <td class=x>^");
+    const std::string value = rules.substr(std::string("ruledata2=").size());
+    const std::vector<std::string> lines = {"[rule]", "ruleSplit=^", rules, "rowcount=7"};
+    TempDir dir;
+    std::string plainText;
+    std::vector<std::string> cipher;
+    for (const auto& l : lines) {
+        plainText += l + "\r\n";
+        cipher.push_back(store::EncryptLine(l, store::storeKey()));
+    }
+    test::writeFile(dir.file("plain.tak"), plainText);
+    store::SaveCompressedLines(cipher, dir.file("enc.tak"));
+
+    TIniFile plain(dir.file("plain.tak"));
+    store::TEncryptInifile plainMode(dir.file("plain.tak"));
+    store::TEncryptInifile container(dir.file("enc.tak"));
+    ASSERT_TRUE(plainMode.plainMode());
+    ASSERT_FALSE(container.plainMode());
+    // Compared without printing: a failure shows the lengths.
+    EXPECT_EQ(plain.ReadString("rule", "ruledata2", "").size(), value.size());
+    EXPECT_TRUE(plain.ReadString("rule", "ruledata2", "") == value);
+    EXPECT_TRUE(plainMode.ReadString("rule", "ruledata2", "") == value);
+    EXPECT_TRUE(container.ReadString("rule", "ruledata2", "") == value);
+    EXPECT_EQ(plainMode.ReadInteger("rule", "rowcount", 0), 7);
+    EXPECT_EQ(container.ReadInteger("rule", "rowcount", 0), 7);
+
+    // A long default is given back whole as well.
+    const std::string longDefault(7000, 'd');
+    EXPECT_TRUE(plain.ReadString("rule", "missing", longDefault) == longDefault);
+}
+
+TEST(PlainStore, ABigFileWithAHugeValueLoadsAndReadsQuickly)
+{
+    TempDir dir;
+    std::string body = "[master]\r\n";
+    for (int i = 0; body.size() < (1u << 20); ++i)
+        body += "key" + std::to_string(i) + "=value " + std::to_string(i) + "\r\n";
+    const std::string huge(2u << 20, 'h');
+    body += "[rule]\r\nruledata0=" + huge + "\r\nrowcount=3\r\n";
+    test::writeFile(dir.file("big.ini"), body);
+
+    const auto start = std::chrono::steady_clock::now();
+    TIniFile ini(dir.file("big.ini"));
+    const std::string read = ini.ReadString("rule", "ruledata0", "");
+    const int rows = ini.ReadInteger("rule", "rowcount", 0);
+    const std::string first = ini.ReadString("master", "key0", "");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(read.size(), huge.size());
+    EXPECT_TRUE(read == huge);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(first, "value 0");
+    // About a tenth of this under the sanitizers.
+    EXPECT_LT(took, std::chrono::seconds(1)) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
 }
