@@ -1,10 +1,13 @@
 // The extraction engine on a fuzzed rule set and a fuzzed page: the input holds the task
-// file text, a zero byte, then the page. Any rows or none, never a fault or a hang.
+// file text, a zero byte, then the page; or "TAK", the task's length in four bytes (least
+// significant first), the task file's bytes (an enciphered container may hold zero bytes)
+// and the page. Any rows or none, never a fault or a hang.
 #include "base/files.h"
 #include "engine/environment.h"
 #include "engine/task.h"
 #include "engine/task_exec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unistd.h>
@@ -23,9 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return e;
     }();
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    auto split = input.find('\0');
-    std::string_view task = split == std::string_view::npos ? input : input.substr(0, split);
-    std::string page(split == std::string_view::npos ? std::string_view() : input.substr(split + 1));
+    std::string_view task;
+    std::string page;
+    if (input.size() >= 7 && input.starts_with("TAK")) {
+        std::size_t length = 0;
+        for (int i = 6; i >= 3; --i)
+            length = length * 256 + static_cast<unsigned char>(input[static_cast<std::size_t>(i)]);
+        task = input.substr(7, length);
+        page = std::string(input.substr(std::min(input.size(), 7 + length)));
+    } else {
+        auto split = input.find('\0');
+        task = split == std::string_view::npos ? input : input.substr(0, split);
+        page = std::string(split == std::string_view::npos ? std::string_view() : input.substr(split + 1));
+    }
 
     const std::string taskFile = dir + "/t.tak";
     files::writeAtomic(taskFile, task);

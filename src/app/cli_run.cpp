@@ -176,7 +176,8 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         frame.startRun(task, false, "");
         if (!frame.task()) {
             // The run has ended at once; nothing was fetched and nothing is written.
-            err << "tarvimo-cli: cannot read the task file " << task << "\n";
+            const std::string why = engine::loadTask(task).error;
+            err << "tarvimo-cli: cannot read the task file " << task << (why.empty() ? "" : " (" + why + ")") << "\n";
             return kFileError;
         }
         if (!frame.finished())

@@ -22,7 +22,7 @@ namespace {
 // Prints each listing page's links as they arrive and remembers when gathering is over.
 class PrintingSink : public engine::GatherSink {
 public:
-    PrintingSink(std::ostream& out, bool raw) : out_(out), raw_(raw) {}
+    PrintingSink(std::ostream& out, std::ostream& err, bool raw) : out_(out), err_(err), raw_(raw) {}
     void addDetailAddresses(std::vector<std::string>& links) override
     {
         std::lock_guard lk(mu_);
@@ -37,6 +37,11 @@ public:
         done_ = true;
         cv_.notify_all();
     }
+    void listingFailed(const std::string& page, const std::string& reason) override
+    {
+        std::lock_guard lk(mu_);
+        err_ << "tarvimo-cli: listing page " << text::gbkToUtf8(page) << " skipped (" << reason << ")\n";
+    }
     void wait()
     {
         std::unique_lock lk(mu_);
@@ -46,6 +51,7 @@ public:
 
 private:
     std::ostream& out_;
+    std::ostream& err_;
     bool raw_;
     std::mutex mu_;
     std::condition_variable cv_;
@@ -100,7 +106,7 @@ int runUrls(const std::vector<std::string>& args, const std::string& home, std::
         return kOk;
     }
     engine::GatherSetup setup = engine::gatherSetupOf(config, r.urls, fetch.timeoutMs, fetch.maxBodyBytes);
-    PrintingSink sink(out, raw);
+    PrintingSink sink(out, err, raw);
     {
         engine::TGetUrlList gatherer(sink, std::move(setup));
         sink.wait();

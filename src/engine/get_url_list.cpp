@@ -74,16 +74,14 @@ void TGetUrlList::run()
     for (const auto& page : setup_.listingPages) {
         if (terminated_.load())
             break;
-        net::HttpResult r;
-        try {
-            r = client_.get(page);
-        } catch (const std::exception&) {
-            continue;
-        }
+        net::HttpResult r = client_.get(page);
         if (terminated_.load())
             break;
-        if (!r.success())
-            continue;  // a listing page that cannot be fetched is skipped
+        if (!r.success()) {
+            // Skipped, but said: its detail pages are missing from the run.
+            sink_.listingFailed(page, r.ok ? "HTTP " + std::to_string(r.status) : r.error);
+            continue;
+        }
         UrlList links;
         extractLinks(r.body, listingBaseUrl(page, setup_.autoBase, setup_.fixedBase), setup_.getWords, links,
                      setup_.filterWords);

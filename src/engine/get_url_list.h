@@ -21,6 +21,8 @@ public:
     virtual void addDetailAddresses(std::vector<std::string>& links) = 0;
     // The last listing page has been passed (not called after terminate()).
     virtual void gatheringDone() = 0;
+    // A listing page could not be fetched; gathering goes on with the next one.
+    virtual void listingFailed(const std::string& page, const std::string& reason) = 0;
 };
 
 struct GatherSetup {

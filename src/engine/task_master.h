@@ -166,6 +166,7 @@ private:
         explicit Gather(TtaskMaster& m) : m_(m) {}
         void addDetailAddresses(std::vector<std::string>& links) override { m_.addDetailAddresses(links); }
         void gatheringDone() override { m_.gatheringDone(); }
+        void listingFailed(const std::string& page, const std::string& reason) override { m_.pageFailed(page, reason); }
 
     private:
         TtaskMaster& m_;

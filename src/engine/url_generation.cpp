@@ -6,6 +6,9 @@
 #include "engine/page_text.h"
 #include "store/delimited.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 namespace tarvimo::engine {
 namespace {
 
@@ -77,10 +80,16 @@ void pageNumbers(const UrlNavigation& nav, std::vector<std::string>& urls, UrlLi
     const long long step = nav.increment > 0 ? nav.increment : 1;  // 0 or less would never end
     std::string p = std::string(text::trimView(nav.pageBegin));  // the first page as typed
     long long count = 0;
+    if (last >= first)
+        urls.reserve(urls.size() + static_cast<std::size_t>(std::min((last - first) / step + 1, nav.maxAddresses)));
+    const std::string head = prefix + k + (equalsAfterKeyword ? "=" : "");
     long long v = first;
     for (; v <= last && count < nav.maxAddresses; v += step, ++count) {
-        if (v != already)
-            urls.push_back(prefix + k + (equalsAfterKeyword ? "=" : "") + p + suffix);
+        if (v != already) {
+            std::string& u = urls.emplace_back();
+            u.reserve(head.size() + p.size() + suffix.size());
+            u.append(head).append(p).append(suffix);
+        }
         p = std::to_string(v + step);
     }
     if (v <= last)
@@ -118,13 +127,17 @@ UrlListResult buildUrlList(const UrlNavigation& nav)
     }
 
     // Hand-added addresses the list already holds (letter case ignored) are not added again.
-    // The index holds views into the list, not lower-cased copies: the list may hold
-    // millions of addresses. Reserving first keeps every viewed string where it is.
+    // The few hand-added ones are indexed and the list is read once, so a list of millions
+    // of addresses costs one pass and no copy of them.
     if (!nav.extraUrls.empty()) {
-        urls.reserve(urls.size() + nav.extraUrls.size());
-        std::unordered_set<std::string_view, NoCaseHash, NoCaseEqual> known(urls.begin(), urls.end());
+        std::unordered_map<std::string_view, bool, NoCaseHash, NoCaseEqual> held;  // extra -> in the list
         for (const auto& extra : nav.extraUrls)
-            if (known.insert(extra).second)
+            held.emplace(extra, false);
+        for (const auto& u : urls)
+            if (auto it = held.find(u); it != held.end())
+                it->second = true;
+        for (const auto& extra : nav.extraUrls)
+            if (!held.at(extra))
                 urls.push_back(extra);
     }
 
@@ -134,6 +147,9 @@ UrlListResult buildUrlList(const UrlNavigation& nav)
 
 void expandBraceRanges(std::vector<std::string>& urls, std::vector<std::string>* notes, long long maxAddresses)
 {
+    // Most lists hold no template: leave them where they are.
+    if (std::none_of(urls.begin(), urls.end(), [](const std::string& u) { return u.find('{') != npos; }))
+        return;
     bool cutNoted = false;
     std::vector<std::string> kept, expanded;
     kept.reserve(urls.size());

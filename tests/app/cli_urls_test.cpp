@@ -45,6 +45,16 @@ TEST_F(CliUrls, AddressListsAndTasksThatVisitNothing)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot be read; a run would fetch nothing"), std::string::npos) << r.err;
 
+    // An analysis page switched on with no page named (any non-zero value is on) says so.
+    auto unnamed = run({task("unnamed.tak", "[master]\r\ntasktypes=2\r\n[list]\r\nlistanaly=-1\r\n")});
+    EXPECT_EQ(unnamed.status, 1);
+    EXPECT_EQ(unnamed.err, "tarvimo-cli: the task names no analysis page (list/listAnalyfile is empty); a run would "
+                           "fetch nothing\n");
+
+    // A start address that is a Linux path names an address file.
+    auto byPath = run({task("bypath.tak", "[master]\r\ntasktypes=0\r\n[url]\r\nurlbegin=" + dir.file("list.txt") + "\r\n")});
+    EXPECT_EQ(byPath.out, "http://h/1\nhttp://h/2\n") << byPath.err;
+
     auto script = task("script.tak", "[master]\r\ntasktypes=1\r\n");
     EXPECT_EQ(run({script}).status, 1);
     EXPECT_EQ(run({dir.file("absent.tak")}).status, 1);

@@ -80,6 +80,11 @@ public:
         done = true;
         cv.notify_all();
     }
+    void listingFailed(const std::string& page, const std::string& reason) override
+    {
+        std::lock_guard lk(mu);
+        failed.emplace_back(page, reason);
+    }
     bool waitDone()
     {
         std::unique_lock lk(mu);
@@ -88,6 +93,7 @@ public:
     std::mutex mu;
     std::condition_variable cv;
     std::vector<std::vector<std::string>> pages;
+    std::vector<std::pair<std::string, std::string>> failed;
     bool done = false;
 };
 } // namespace
@@ -110,6 +116,8 @@ TEST(GetUrlList, KeepsGetWordsDropsFilterWordsAndSkipsFailedPages)
     ASSERT_EQ(sink.pages.size(), 2u) << "the page that cannot be fetched is skipped";
     EXPECT_EQ(sink.pages[0], expected);
     EXPECT_EQ(sink.pages[1], expected) << "each page is handed over on its own";
+    EXPECT_EQ(sink.failed, (std::vector<std::pair<std::string, std::string>>{{server.url("/missing.html"), "HTTP 404"}}))
+        << "skipped, but said";
 }
 
 TEST(GetUrlList, TerminateAbortsAStalledListingPage)
