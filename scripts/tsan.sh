@@ -13,6 +13,6 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/t
 build/tsan/tests/engine/master_test
 build/tsan/tests/run/run_test
 build/tsan/tests/output/output_test
-build/tsan/tests/app/cli_test --gtest_filter='CliRun*'
+build/tsan/tests/app/cli_test --gtest_filter='CliRun*:CliHostile*'
 build/tsan/tests/net/http_client_test
 echo "== ThreadSanitizer found nothing"
