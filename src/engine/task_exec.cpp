@@ -100,8 +100,8 @@ struct TtaskExec::Work {
     std::size_t find(const std::string& needle, std::size_t from = 0) const
     {
         const std::size_t s = start + from;
-        auto [it, fresh] = memo.try_emplace(&needle);
-        Found& known = it->second;
+        bool fresh = false;
+        Found& known = remembered(needle, fresh);
         if (!fresh && known.text != needle)
             fresh = true;  // another string now lives at that address
         if (!fresh && known.generation == generation && known.from <= s) {
@@ -122,14 +122,41 @@ struct TtaskExec::Work {
     void changed() { ++generation; }
 
 private:
-    // Keyed by the marker string's address: a task may hold many thousands of rules, so a
-    // lookup must not grow with their number.
     struct Found {
+        const std::string* needle = nullptr;
         std::string text;  // guards against another string at the same address
         std::size_t from = 0, at = 0;
         std::uint64_t generation = 0;
     };
-    mutable std::unordered_map<const std::string*, Found> memo;
+    // A page usually asks for a few dozen texts, which a short list finds fastest; a task
+    // may hold many thousands of rules, so past that an index by the marker string's
+    // address keeps each lookup from growing with their number.
+    static constexpr std::size_t kListedOnly = 32;
+
+    Found& remembered(const std::string& needle, bool& fresh) const
+    {
+        if (index.empty()) {
+            for (auto& f : memo)
+                if (f.needle == &needle)
+                    return f;
+            if (memo.size() == kListedOnly) {
+                index.reserve(2 * kListedOnly);
+                for (std::size_t i = 0; i < memo.size(); ++i)
+                    index.emplace(memo[i].needle, i);
+            }
+        } else if (auto it = index.find(&needle); it != index.end()) {
+            return memo[it->second];
+        }
+        if (!index.empty())
+            index.emplace(&needle, memo.size());
+        fresh = true;
+        Found& f = memo.emplace_back();
+        f.needle = &needle;
+        return f;
+    }
+
+    mutable std::vector<Found> memo;
+    mutable std::unordered_map<const std::string*, std::size_t> index;  // once memo is long
     std::uint64_t generation = 0;
 };
 
