@@ -75,11 +75,7 @@ public:
     {
         const int rows = frame_.grid().dataRowCount();
         const int progress = frame_.progressPercent();
-        int taken = 0, total = 0;
-        for (const auto& [name, m] : frame_.masters()) {
-            taken += m->pagesTaken();
-            total += std::max(m->urlTotal(), 0);
-        }
+        const auto [taken, total] = frame_.pageCounts();
         if (!force && rows == rows_ && progress == progress_ && taken == taken_ && ++quiet_ < 10)
             return;
         rows_ = rows;
@@ -90,7 +86,7 @@ public:
         err_ << "tarvimo-cli: " << rows << " rows, elapsed " << (elapsed.empty() ? "0秒" : elapsed)
              << ", progress " << progress << "%";
         if (total > 0)
-            err_ << ", pages " << std::min(taken, total) << "/" << total;
+            err_ << ", pages " << taken << "/" << total;
         if (const int failed = frame_.failedPages(); failed > 0)
             err_ << ", " << failed << " failed";
         err_ << "\n";
@@ -100,7 +96,8 @@ public:
 private:
     run::TFrameTaskData& frame_;
     std::ostream& err_;
-    int rows_ = -1, progress_ = -1, taken_ = -1, quiet_ = 0;
+    int rows_ = -1, progress_ = -1, quiet_ = 0;
+    long long taken_ = -1;
     std::string status_;
 };
 
@@ -176,7 +173,7 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         frame.startRun(task, false, "");
         if (!frame.task()) {
             // The run has ended at once; nothing was fetched and nothing is written.
-            const std::string why = engine::loadTask(task).error;
+            const std::string& why = frame.loadError();
             err << "tarvimo-cli: cannot read the task file " << task << (why.empty() ? "" : " (" + why + ")") << "\n";
             return kFileError;
         }

@@ -31,10 +31,8 @@ std::unique_ptr<TEncryptInifile> openExisting(const std::string& path, std::ostr
     }
     try {
         return std::make_unique<TEncryptInifile>(path);
-    } catch (const store::ContainerError& e) {
+    } catch (const store::StoreError& e) {
         err << "tarvimo-cli: " << e.what() << "\n";  // names the file and what is wrong
-    } catch (const store::ConversionError& e) {
-        err << "tarvimo-cli: " << e.what() << "\n";
     } catch (const std::exception& e) {
         err << "tarvimo-cli: " << path << " is not a valid task file: " << e.what() << "\n";
     }

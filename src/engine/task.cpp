@@ -121,10 +121,8 @@ TaskLoad loadTask(const std::string& file)
     try {
         store::TEncryptInifile ini(file);
         load.task = taskFromStore(ini, file);
-    } catch (const store::ContainerError& e) {
+    } catch (const store::StoreError& e) {
         load.error = e.what();  // the store's messages name the file
-    } catch (const store::ConversionError& e) {
-        load.error = e.what();
     } catch (const std::exception& e) {
         load.error = file + ": " + e.what();
     }

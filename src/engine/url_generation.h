@@ -8,7 +8,6 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace tarvimo::engine {

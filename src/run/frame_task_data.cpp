@@ -107,7 +107,9 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     const std::string path = text::replaceAll(taskFile_, "\\\\", "\\");
     // The task is read once for the whole run; an unreadable task keeps the defaults, its
     // master stays idle and says so below.
-    engine::TaskPtr task = engine::loadTask(path).task;
+    engine::TaskLoad load = engine::loadTask(path);
+    loadError_ = load.error;
+    engine::TaskPtr task = std::move(load.task);
     const int taktype = task ? task->config.taktype : 0;
     const std::vector<std::string> additional =
         task ? store::splitDelimited(task->additionalTasks, ',') : std::vector<std::string>{};
@@ -404,17 +406,24 @@ engine::TaskPtr TFrameTaskData::task() const
     return masters_.empty() ? nullptr : masters_.front().second->task();
 }
 
+TFrameTaskData::PageCounts TFrameTaskData::pageCounts() const
+{
+    PageCounts c;
+    for (const auto& [name, m] : masters_) {
+        const int total = std::max(m->urlTotal(), 0);
+        c.taken += std::min(m->pagesTaken(), total);
+        c.total += total;
+    }
+    return c;
+}
+
 int TFrameTaskData::progressPercent() const
 {
     if (progressEstimate_ > 0 || masters_.empty())
         return std::min(progressEstimate_, 100);
-    long long taken = 0, total = 0;
-    for (const auto& [name, m] : masters_) {
-        taken += std::min(m->pagesTaken(), std::max(m->urlTotal(), 0));
-        total += std::max(m->urlTotal(), 0);
-    }
+    const PageCounts c = pageCounts();
     // Taking the last page is not the end: the run itself says when it is done.
-    return total > 0 ? static_cast<int>(std::min<long long>(taken * 100 / total, 99)) : 0;
+    return c.total > 0 ? static_cast<int>(std::min<long long>(c.taken * 100 / c.total, 99)) : 0;
 }
 
 int TFrameTaskData::failedPages() const

@@ -70,6 +70,8 @@ public:
     const std::string& taskFile() const { return taskFile_; }
     // The task file as loaded for this run (null: it could not be read, or no run yet).
     engine::TaskPtr task() const;
+    // Why the run's own task file could not be read; empty when it was.
+    const std::string& loadError() const { return loadError_; }
     const engine::Environment& environment() const { return env_; }
     // The task name: the file name without ".tak" (the tab caption).
     std::string taskName() const;
@@ -91,6 +93,11 @@ public:
     int progressPercent() const;
     // Pages of this run that could not be had (distinct addresses, over every master).
     int failedPages() const;
+    // Addresses taken by the workers and addresses known, over every master.
+    struct PageCounts {
+        long long taken = 0, total = 0;
+    };
+    PageCounts pageCounts() const;
     bool contactTask() const { return contactTask_; }
     int runNumber() const { return runNumber_; }
     // The message list (UTF-8); line 0 is the status line.
@@ -149,6 +156,7 @@ private:
     engine::Environment env_;
     ResultGrid grid_;
     std::string taskFile_, keyword_, className_, remark_;
+    std::string loadError_;
     std::vector<std::pair<std::string, std::unique_ptr<engine::TtaskMaster>>> masters_;
     std::vector<std::string> messages_;
     std::function<void(const std::string&, const std::string&)> taskCreator_;

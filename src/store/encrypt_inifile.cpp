@@ -161,16 +161,24 @@ void InflateLines(std::string_view packed, std::vector<std::string>& lines)
     lines = text::splitLines(plain);
 }
 
-void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines)
+namespace {
+// InflateLines with the file's name in its error.
+void inflateFile(std::string_view packed, const std::string& fileName, std::vector<std::string>& lines)
 {
-    std::string packed;
-    if (!files::tryReadAll(fileName, packed))
-        throw ContainerError("Cannot open " + fileName);
     try {
         InflateLines(packed, lines);
     } catch (const ContainerError& e) {
         throw ContainerError(fileName + ": " + e.what());
     }
+}
+} // namespace
+
+void LoadCompressedLines(const std::string& fileName, std::vector<std::string>& lines)
+{
+    std::string packed;
+    if (!files::tryReadAll(fileName, packed))
+        throw ContainerError("Cannot open " + fileName);
+    inflateFile(packed, fileName, lines);
 }
 
 bool startsAsZlibStream(std::string_view bytes)
@@ -193,11 +201,7 @@ TEncryptInifile::TEncryptInifile(std::string fileName) : fileName_(std::move(fil
     }
     // One that starts as a stream is a container; if it is damaged it is refused here, so
     // nothing can write plain text over what is left of it.
-    try {
-        InflateLines(packed, lines_);
-    } catch (const ContainerError& e) {
-        throw ContainerError(fileName_ + ": " + e.what());
-    }
+    inflateFile(packed, fileName_, lines_);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (blankLine(lines_[i]))
             continue;

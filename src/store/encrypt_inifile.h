@@ -15,18 +15,24 @@
 
 namespace tarvimo::store {
 
-// A container line that is not valid cipher text. The store's message names the file and
-// the line.
-class ConversionError : public std::runtime_error {
+// Why a task file cannot be opened as a container; the store's messages name the file.
+class StoreError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
+// A container line that is not valid cipher text. The store's message names the file and
+// the line.
+class ConversionError : public StoreError {
+public:
+    using StoreError::StoreError;
+};
+
 // A file that cannot be read as a container: unreadable, or a zlib stream that is cut short
 // or corrupt. The message names the file and the reason.
-class ContainerError : public std::runtime_error {
+class ContainerError : public StoreError {
 public:
-    using std::runtime_error::runtime_error;
+    using StoreError::StoreError;
 };
 
 // The key every task store uses: the GBK bytes of the word 青柳.
