@@ -30,13 +30,20 @@ const Shipped kShipped[] = {
     {"D11", "token", "d11.demo.localhost"}, {"D11", "baseurl", "http://d11.demo.localhost"},
     {"D12", "token", "d12.demo.localhost"}, {"D12", "baseurl", "http://d12.demo.localhost"},
     {"S1", "token", "search.demo.localhost"}, {"S1", "baseurl", "http://search.demo.localhost"},
-    {"S1", "domain", "d1.demo.localhost"},
+    // The directory whose pages the web search is restricted to: a host no other token is
+    // part of, so the search address is told apart from the directory sites.
+    {"S1", "domain", "city58.demo.localhost"},
     {"S2", "token", "s2.demo.localhost"},   {"S2", "baseurl", "http://s2.demo.localhost"},
     {"HomePage", "token1", "d1.demo.localhost"},
     {"HomePage", "token2", "portal.demo.localhost"},
     {"SearchEngine", "host", "http://search.demo.localhost"},
     {"SearchEngine", "partner", "tarvimo"},
+    {"TemplateServer", "primary", "http://templates.demo.localhost"},
+    {"TemplateServer", "fallback", "http://mirror.demo.localhost"},
 };
+
+// The values that name a location: scheme and host, to which a port may be added.
+bool isLocation(std::string_view key) { return key == "baseurl" || key == "host" || key == "primary" || key == "fallback"; }
 
 } // namespace
 
@@ -50,19 +57,24 @@ SiteCatalogue SiteCatalogue::shipped()
     return c;
 }
 
-std::string SiteCatalogue::shippedText()
+std::string SiteCatalogue::shippedText(int port)
 {
     std::string out =
         "; Tarvimo site catalogue: the directory sites (D1 ... D12, S1, S2), the home-page\r\n"
         "; tokens and the e-mail search engine. token = a fragment of the site's host name,\r\n"
-        "; baseurl = scheme and host. Edit to point the program at other hosts.\r\n";
+        "; baseurl = scheme and host, with an optional port. [TemplateServer] names the\r\n"
+        "; two locations task templates are fetched from, primary first. Edit to point the\r\n"
+        "; program at other hosts.\r\n";
     std::string section;
     for (const auto& s : kShipped) {
         if (section != s.section) {
             section = s.section;
             out += "\r\n[" + section + "]\r\n";
         }
-        out += std::string(s.key) + "=" + s.value + "\r\n";
+        std::string value = s.value;
+        if (port > 0 && isLocation(s.key))
+            value += ":" + std::to_string(port);
+        out += std::string(s.key) + "=" + value + "\r\n";
     }
     return out;
 }

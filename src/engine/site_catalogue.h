@@ -1,9 +1,10 @@
 // The site catalogue file: deployment values of the business-directory sites (match
-// tokens, base addresses, address parts), the two home-page tokens and the search engine
-// used by the e-mail lookup. Plain INI in the Tarvimo home, one section per catalogue
-// label (D1 ... D12, S1, S2) plus [HomePage] and [SearchEngine]. Our shipped defaults are
-// written when the file is missing; they name hosts under demo.localhost, which resolves
-// to 127.0.0.1, so everything runs against the bundled demo sites.
+// tokens, base addresses, address parts), the two home-page tokens, the search engine
+// used by the e-mail lookup and the template server. Plain INI in the Tarvimo home, one
+// section per catalogue label (D1 ... D12, S1, S2) plus [HomePage], [SearchEngine] and
+// [TemplateServer]. Our shipped defaults are written when the file is missing; they name
+// hosts under demo.localhost, which resolves to 127.0.0.1, so everything runs against the
+// bundled demo world.
 #pragma once
 
 #include <map>
@@ -24,8 +25,10 @@ public:
     static SiteCatalogue load(const std::string& path);
     // The shipped values only (no file).
     static SiteCatalogue shipped();
-    // The text of the shipped file (GBK, CR LF).
-    static std::string shippedText();
+    // The text of the shipped file (GBK, CR LF). With a port, every location (base
+    // addresses, the search engine, the template server) carries it: the demo world
+    // serves every host on one port.
+    static std::string shippedText(int port = 0);
 
     // A value of a section (label) and key, GBK; empty when unknown.
     std::string value(std::string_view section, std::string_view key) const;
