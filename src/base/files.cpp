@@ -83,6 +83,8 @@ std::string identity(const std::string& path)
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
 bool makeDirs(const std::string& path)
 {
     if (path.empty())

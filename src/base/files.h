@@ -34,6 +34,9 @@ void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFile
 // Leaves nothing behind but the folders writeAtomic would make too.
 bool canWrite(const std::string& path, std::string& why);
 
+// Removes a file; true when it is gone afterwards (also when it never was there).
+bool removeFile(const std::string& path);
+
 // Creates the folder and its parents; true when it exists afterwards.
 bool makeDirs(const std::string& path);
 

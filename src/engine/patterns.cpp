@@ -48,6 +48,17 @@ std::vector<std::string_view> Regex::findAll(std::string_view subject) const
     return out;
 }
 
+bool Regex::findFirst(std::string_view subject, std::string_view& match) const
+{
+    if (pcre2_match(d->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0, 0, d->data, nullptr) < 0)
+        return false;
+    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(d->data);
+    if (ov[1] < ov[0])
+        return false;
+    match = subject.substr(ov[0], ov[1] - ov[0]);
+    return true;
+}
+
 namespace {
 
 // Appends each match not yet contained in the result text, joined with ",".

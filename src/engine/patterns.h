@@ -18,6 +18,8 @@ public:
 
     // Every non-overlapping match, left to right.
     std::vector<std::string_view> findAll(std::string_view subject) const;
+    // The first match; false when there is none.
+    bool findFirst(std::string_view subject, std::string_view& match) const;
 
 private:
     struct Impl;

@@ -81,6 +81,9 @@ TFrameTaskData::~TFrameTaskData()
 
 void TFrameTaskData::dropMasters()
 {
+    // The creator first: it may still hand over tasks for the masters about to go.
+    creation_.reset();
+    creating_ = false;
     // Every master is told to stop first, so their workers wind down together; freeing a
     // master joins its threads.
     for (auto& [name, m] : masters_)
@@ -123,8 +126,12 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     enterMaster(files::baseName(path), path, std::move(task));
     setHeader(taktype);
     if (createOthers) {
-        if (taskCreator_)
-            taskCreator_(taskName(), keyword_);
+        if (taskCreator_) {
+            creating_ = true;
+            creation_ = taskCreator_(*this, taskName(), keyword_);
+            if (!creation_)
+                creating_ = false;
+        }
     } else {
         createMasters(taktype, path, additional);
     }
@@ -216,8 +223,35 @@ void TFrameTaskData::enterMaster(const std::string& name, const std::string& tas
 
 void TFrameTaskData::addMaster(const std::string& taskFile)
 {
+    if (finished_) {
+        // A stopped run is not started again behind the user's back; the next run of the
+        // task finds the file beside it.
+        addMessage("任务已停止, 未加入: " + text::gbkToUtf8(files::baseName(taskFile)));
+        return;
+    }
     enterMaster(std::to_string(masters_.size()), taskFile);
-    masters_.back().second->start();
+    auto& master = *masters_.back().second;
+    master.start();
+    if (runState_ == engine::RunStatus::Paused)
+        master.controlRun(engine::RunCommand::Pause);
+    // A master that had nothing to do never reports; its end is weighed now.
+    if (!masterRunning(master))
+        mastersReport();
+}
+
+void TFrameTaskData::creationEnded(int expectedRows)
+{
+    expectedRows_ = expectedRows;
+    if (!creating_)
+        return;
+    creating_ = false;
+    if (finished_)
+        return;
+    bool running = false;
+    for (const auto& [name, m] : masters_)
+        running = running || masterRunning(*m);
+    if (!running)
+        mastersReport();
 }
 
 bool TFrameTaskData::masterRunning(const engine::TtaskMaster& m) const
@@ -265,7 +299,8 @@ void TFrameTaskData::mastersReport()
             any = true;
         }
     addMessage(std::string(28, '-'));
-    if (!any) {
+    // Tasks still being made join this run: it ends after the last of them.
+    if (!any && !creating_) {
         if (const int failed = failedPages(); failed > 0)
             addMessage("失败页面 " + std::to_string(failed) + " 个");
         addMessage("over ");

@@ -30,6 +30,13 @@ namespace tarvimo::run {
 // "1时2分5秒": hours, minutes and seconds, each left out when 0.
 std::string elapsedText(int seconds);
 
+// Work the task creator started in the background for a frame. Freeing it stops the work
+// and joins its thread; it reaches the frame only through queued calls.
+class BackgroundWork {
+public:
+    virtual ~BackgroundWork() = default;
+};
+
 class TFrameTaskData : public QObject, public engine::MasterOwner {
     Q_OBJECT
 public:
@@ -43,16 +50,24 @@ public:
     void controlRun(engine::RunCommand command);
     // Resets a finished frame and runs the task again in place with new masters.
     void restartRun();
-    // Makes a master for a task file the task creator has made.
+    // Makes a master for a task file the task creator has made. It joins the run in the
+    // run's state: paused when the run is paused; not started when the run was stopped
+    // (the file stays for the next run).
     void addMaster(const std::string& taskFile);
+    // The task creator has made its last task: the expected row count becomes its total,
+    // and a run whose masters are all done ends now.
+    void creationEnded(int expectedRows);
     // The close command: true when the tab may be freed; otherwise the frame has said why.
     bool requestClose();
 
-    // The background task creator, started with the task name and the keyword.
-    void setTaskCreator(std::function<void(const std::string& taskName, const std::string& keyword)> creator)
-    {
-        taskCreator_ = std::move(creator);
-    }
+    // The background task creator, started with the task name and the keyword. What it
+    // returns is owned by the frame: freed (stopped and joined) with the frame or on a
+    // restart. Until creationEnded() the run does not end on its own.
+    using TaskCreator = std::function<std::unique_ptr<BackgroundWork>(
+        TFrameTaskData& frame, const std::string& taskName, const std::string& keyword)>;
+    void setTaskCreator(TaskCreator creator) { taskCreator_ = std::move(creator); }
+    // The task creator is still making tasks for this run.
+    bool creating() const { return creating_; }
     // The frame's own link-scanning crawler, when it has one.
     void setCrawler(std::unique_ptr<engine::LinkScanner> crawler) { crawler_ = std::move(crawler); }
     void setRunOptions(engine::RunOptions options) { options_ = std::move(options); }
@@ -159,7 +174,8 @@ private:
     std::string loadError_;
     std::vector<std::pair<std::string, std::unique_ptr<engine::TtaskMaster>>> masters_;
     std::vector<std::string> messages_;
-    std::function<void(const std::string&, const std::string&)> taskCreator_;
+    TaskCreator taskCreator_;
+    std::unique_ptr<BackgroundWork> creation_;
     std::unique_ptr<engine::LinkScanner> crawler_;
     engine::RunOptions options_;
 
@@ -167,6 +183,7 @@ private:
     bool finished_ = false;
     bool active_ = false;
     bool starting_ = false;       // masters are being made: their reports wait
+    bool creating_ = false;       // the task creator has not ended yet
     bool reportWaiting_ = false;
     bool endAnnounced_ = false;
     int elapsedSeconds_ = 0;

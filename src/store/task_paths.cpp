@@ -20,6 +20,31 @@ std::string taskNameOf(const std::string& path)
     return text::utf8ToGbk(name);
 }
 
+std::vector<std::string> taskFilesOfName(const std::string& home, std::string_view taskNameGbk)
+{
+    const std::string base = files::joinPath(home::taskFolder(home), text::gbkToUtf8(taskNameGbk));
+    std::vector<std::string> out{base + ".tak", base + ".dll"};
+    for (int n = 1; n <= 10; ++n) {
+        out.push_back(base + std::to_string(n) + ".dll");
+        out.push_back(base + std::to_string(n) + ".dtp");
+    }
+    return out;
+}
+
+bool isUsableTaskName(std::string_view name)
+{
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    // Characters, not bytes: '\\' is the second byte of some GBK characters (表), which
+    // are harmless in a file name.
+    for (std::size_t i = 0; i < name.size(); i += text::charLen(name, i)) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
 std::vector<SiblingTask> siblingTaskFiles(const std::string& taskFile, int taktype, std::string_view additionalTaskGbk,
                                           const std::string& home)
 {

@@ -12,6 +12,16 @@ std::string taskPath(const std::string& home, std::string_view taskNameGbk);
 // The task name of a task file: its file name without the four-character extension (GBK).
 std::string taskNameOf(const std::string& path);
 
+// The files that belong to a task of that name and go when it is deleted: name.tak,
+// name.dll, and for N = 1 ... 10 nameN.dll and nameN.dtp (UTF-8 paths in home/Task).
+std::vector<std::string> taskFilesOfName(const std::string& home, std::string_view taskNameGbk);
+
+// A task name is used as a file name: one holding '/', '\' or a control character, or that
+// is "." or "..", would name a file outside the task folder. True when it is usable.
+bool isUsableTaskName(std::string_view taskNameGbk);
+// What the user is told when it is not.
+inline constexpr const char* kUnusableTaskName = "任务名称不能含有 / \\ 或控制字符, 也不能是 . 或 .., 请换一个任务名";
+
 struct SiblingTask {
     std::string label;  // the name the run enters it under: a file name, "0", "1" ... "10"
     std::string path;   // UTF-8 file-system path

@@ -483,8 +483,9 @@ TEST_F(FrameTest, TasksMadeByTheTaskCreatorArriveAsNumberedMasters)
     LocalHttpServer server;
     servePages(server);
     std::vector<std::string> asked;
-    frame->setTaskCreator([&](const std::string& name, const std::string& keyword) {
+    frame->setTaskCreator([&](run::TFrameTaskData&, const std::string& name, const std::string& keyword) {
         asked = {name, keyword};
+        return std::make_unique<run::BackgroundWork>();
     });
     frame->setKeyword("pumps");
     frame->startRun(idleTask("W.tak", "1"), true, "");
@@ -493,7 +494,11 @@ TEST_F(FrameTest, TasksMadeByTheTaskCreatorArriveAsNumberedMasters)
     frame->addMaster(listTask(dir, {server.url("/p/1")}, {}, "made1.tak"));
     frame->addMaster(listTask(dir, {server.url("/p/2")}, {}, "made2.tak"));
     EXPECT_EQ(names(), (std::vector<std::string>{"W.tak", "1", "2"}));
+    ASSERT_TRUE(spinUntil([&] { return frame->grid().dataRowCount() == 2; }));
+    EXPECT_FALSE(frame->finished()) << "more tasks may still come";
+    frame->creationEnded(40);
     ASSERT_TRUE(spinUntil([&] { return frame->finished(); }));
+    EXPECT_EQ(frame->expectedRows(), 40);
     EXPECT_TRUE(frame->waitForThreads(10000));
     EXPECT_EQ(frame->grid().dataRowCount(), 2);
 }
