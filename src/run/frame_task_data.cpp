@@ -7,6 +7,7 @@
 #include "store/delimited.h"
 #include "store/encrypt_inifile.h"
 #include "store/schema.h"
+#include "store/task_paths.h"
 #include "store/task_schema.h"
 
 #include <QCoreApplication>
@@ -128,7 +129,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     if (createOthers) {
         if (taskCreator_) {
             creating_ = true;
-            creation_ = taskCreator_(*this, taskName(), keyword_);
+            creation_ = taskCreator_(*this, store::taskNameOf(path), keyword_);
             if (!creation_)
                 creating_ = false;
         }

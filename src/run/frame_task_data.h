@@ -60,7 +60,8 @@ public:
     // The close command: true when the tab may be freed; otherwise the frame has said why.
     bool requestClose();
 
-    // The background task creator, started with the task name and the keyword. What it
+    // The background task creator, started with the task name and the keyword (both GBK,
+    // the name being the task file's name without ".tak"). What it
     // returns is owned by the frame: freed (stopped and joined) with the frame or on a
     // restart. Until creationEnded() the run does not end on its own.
     using TaskCreator = std::function<std::unique_ptr<BackgroundWork>(
