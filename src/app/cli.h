@@ -30,5 +30,7 @@ int runExtract(const std::vector<std::string>& args, const std::string& home, st
 int runUrls(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 // `run`: a whole collection without a display.
 int runRun(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
+// `search`: the keyword search of the directory sites without a display.
+int runSearch(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 
 } // namespace tarvimo::cli

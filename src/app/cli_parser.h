@@ -85,5 +85,6 @@ const CommandSpec& taskCommand();  // the group; its sub-commands in 'commands'
 const CommandSpec& extractCommand();
 const CommandSpec& urlsCommand();
 const CommandSpec& runCommand();
+const CommandSpec& searchCommand();
 
 } // namespace tarvimo::cli

@@ -3,6 +3,7 @@
 // the run ends (or Ctrl-C stops it) the collected rows are written with the text writer.
 #include "app/cli.h"
 
+#include "app/cli_headless.h"
 #include "app/cli_parser.h"
 #include "base/files.h"
 #include "base/messages.h"
@@ -76,8 +77,10 @@ public:
         const int rows = frame_.grid().dataRowCount();
         const int progress = frame_.progressPercent();
         const auto [taken, total] = frame_.pageCounts();
-        if (!force && rows == rows_ && progress == progress_ && taken == taken_ && ++quiet_ < 10)
+        const std::size_t tasks = frame_.masters().size();
+        if (!force && rows == rows_ && progress == progress_ && taken == taken_ && tasks == tasks_ && ++quiet_ < 10)
             return;
+        tasks_ = tasks;
         rows_ = rows;
         progress_ = progress;
         taken_ = taken;
@@ -89,6 +92,8 @@ public:
             err_ << ", pages " << taken << "/" << total;
         if (const int failed = frame_.failedPages(); failed > 0)
             err_ << ", " << failed << " failed";
+        if (frame_.masters().size() > 1 || frame_.creating())
+            err_ << ", tasks " << frame_.masters().size() << (frame_.creating() ? " (more being made)" : "");
         err_ << "\n";
         err_.flush();
     }
@@ -98,8 +103,11 @@ private:
     std::ostream& err_;
     int rows_ = -1, progress_ = -1, quiet_ = 0;
     long long taken_ = -1;
+    std::size_t tasks_ = 0;
     std::string status_;
 };
+
+} // namespace
 
 std::unique_ptr<QCoreApplication> ensureApplication()
 {
@@ -110,8 +118,6 @@ std::unique_ptr<QCoreApplication> ensureApplication()
     static char* argv[] = {name, nullptr};
     return std::make_unique<QCoreApplication>(argc, argv);
 }
-
-} // namespace
 
 const CommandSpec& runCommand()
 {
@@ -146,6 +152,14 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
     StderrMessages boxes;
     run::TFrameTaskData frame(boxes, commandEnvironment(home, line->value("time")));
     frame.setRunOptions({line->number("threads")});
+    return driveRun(
+        frame, [&] { frame.startRun(task, false, ""); }, {outFile, line->has("utf8"), task}, out, err);
+}
+
+int driveRun(run::TFrameTaskData& frame, const std::function<void()>& start, const HeadlessOutput& output,
+             std::ostream& out, std::ostream& err)
+{
+    const std::string& outFile = output.outFile;
     // A master pauses after its last worker so a window can settle; there is none here.
     frame.setMasterFinishDelayMs(0);
     output::AutoSave autoSave(frame);
@@ -170,11 +184,12 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         InterruptGuard guard;
         watch.start(100);
         progress.start(1000);
-        frame.startRun(task, false, "");
+        start();
         if (!frame.task()) {
             // The run has ended at once; nothing was fetched and nothing is written.
             const std::string& why = frame.loadError();
-            err << "tarvimo-cli: cannot read the task file " << task << (why.empty() ? "" : " (" + why + ")") << "\n";
+            err << "tarvimo-cli: cannot read the task file " << output.taskFile << (why.empty() ? "" : " (" + why + ")")
+                << "\n";
             return kFileError;
         }
         if (!frame.finished())
@@ -192,7 +207,7 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
 
     const auto& grid = frame.grid();
     std::string bytes = output::collectedRowsText(grid);
-    if (line->has("utf8"))
+    if (output.utf8)
         bytes = text::gbkToUtf8(bytes);
     if (outFile.empty()) {
         out << bytes;
