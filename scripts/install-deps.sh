@@ -10,6 +10,7 @@ packages=(
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   tinyproxy python3 nginx-light curl python3-scrapy time
+  xvfb xauth fonts-wqy-microhei imagemagick
 )
 
 missing=()
