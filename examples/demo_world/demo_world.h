@@ -42,6 +42,12 @@ inline constexpr std::string_view kWholeDirectoryKeyword = "全部";
 // Companies in each site's directory.
 inline constexpr int kDirectorySize = 1056;
 
+// Companies a site lists for an ordinary keyword (D1 always lists one page of 24). A
+// company-directory task delivers about one row a second per fetch worker, and a search
+// runs one worker per site unless told otherwise, so these bound how long it takes.
+inline constexpr int kFewestMatches = 15;
+inline constexpr int kMostMatches = 32;
+
 struct DemoCompany {
     std::string label;     // the site that lists it
     int id = 0;            // its number in that site's directory, 0 .. kDirectorySize - 1

@@ -245,8 +245,8 @@ std::vector<int> matchingIds(const Site& site, const Search& search)
         return ids;
     }
     Rng r(kWorldSeed ^ (fnv1a(site.label) * 31) ^ fnv1a(search.seedKey()));
-    // D1 lists whole pages only: its count rule takes count div 24 pages.
-    const int n = std::string_view(site.label) == "D1" ? 24 * (1 + r.below(2)) : 15 + r.below(46);
+    // D1 lists one whole page: its count rule takes count div 24 pages.
+    const int n = std::string_view(site.label) == "D1" ? 24 : r.below(kMostMatches - kFewestMatches + 1) + kFewestMatches;
     std::vector<bool> taken(kDirectorySize);
     while (static_cast<int>(ids.size()) < n) {
         const int id = r.below(kDirectorySize);
