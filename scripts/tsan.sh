@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Builds the threaded parts with ThreadSanitizer and runs their tests (the task master,
-# its fetchers and gatherer, the run frame and the headless run, the HTTP client). Not part of .ci/run: run it after changing
-# threading code.
+# its fetchers and gatherer, the run frame and the headless run, the HTTP client, the
+# keyword search's background work). Not part of .ci/run: run it after changing threading
+# code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 JOBS=${JOBS:-2}
 cmake --preset tsan
-cmake --build build/tsan -j "$JOBS" --target master_test run_test output_test cli_test http_client_test
+cmake --build build/tsan -j "$JOBS" --target master_test run_test output_test cli_test http_client_test \
+  directory_test cli_search_test
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 build/tsan/tests/engine/master_test
 build/tsan/tests/run/run_test
 build/tsan/tests/output/output_test
 build/tsan/tests/app/cli_test --gtest_filter='CliRun*:CliHostile*'
 build/tsan/tests/net/http_client_test
+build/tsan/tests/directory/directory_test --gtest_filter='Creation*:Wizard*'
+build/tsan/tests/app/cli_search_test --gtest_filter='*Refusals*:*Mobile*:*Fail*'
 echo "== ThreadSanitizer found nothing"

@@ -502,3 +502,26 @@ TEST_F(FrameTest, TasksMadeByTheTaskCreatorArriveAsNumberedMasters)
     EXPECT_TRUE(frame->waitForThreads(10000));
     EXPECT_EQ(frame->grid().dataRowCount(), 2);
 }
+
+TEST_F(FrameTest, TasksMadeLateJoinTheRunInItsState)
+{
+    LocalHttpServer server;
+    servePages(server);
+    frame->setTaskCreator([](run::TFrameTaskData&, const std::string&, const std::string&) {
+        return std::make_unique<run::BackgroundWork>();
+    });
+    frame->startRun(idleTask("P.tak", "1"), true, "");
+    frame->controlRun(engine::RunCommand::Pause);
+    frame->addMaster(listTask(dir, {server.url("/p/1")}, {}, "late1.tak"));
+    // A paused run takes it paused: no row comes until resume.
+    EXPECT_FALSE(spinUntil([&] { return frame->grid().dataRowCount() > 0; }, 500));
+    frame->controlRun(engine::RunCommand::Resume);
+    ASSERT_TRUE(spinUntil([&] { return frame->grid().dataRowCount() == 1; }));
+    frame->controlRun(engine::RunCommand::Stop);
+    ASSERT_TRUE(frame->finished());
+    frame->addMaster(listTask(dir, {server.url("/p/2")}, {}, "late2.tak"));
+    EXPECT_EQ(frame->masters().size(), 2u) << "a stopped run is not started again";
+    EXPECT_EQ(frame->messages().back(), "任务已停止, 未加入: late2.tak");
+    EXPECT_TRUE(frame->waitForThreads(10000));
+    EXPECT_EQ(frame->grid().dataRowCount(), 1);
+}
