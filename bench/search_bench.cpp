@@ -29,21 +29,6 @@ namespace {
 
 double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
-class BenchTabs : public directory::RunTabs {
-public:
-    int pageCount() const override { return 1; }
-    std::vector<std::string> captions() const override { return {}; }
-    void startTaskByName(const std::string& name, const std::string& text, bool fromTemplate) override
-    {
-        started = true;
-        taskName = name;
-        keyword = text;
-        withCompanions = fromTemplate;
-    }
-    bool started = false, withCompanions = false;
-    std::string taskName, keyword;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,7 +54,7 @@ int main(int argc, char** argv)
     const engine::Environment env = engine::Environment::forHome(homePath);
 
     RecordedMessages said;
-    BenchTabs tabs;
+    directory::HeadlessRunTabs tabs;
     std::unique_ptr<directory::SearchWizard> wizard;
     if (single)
         wizard = std::make_unique<directory::TnewscTaskSingle>(said, tabs, env);
@@ -78,16 +63,7 @@ int main(int argc, char** argv)
     wizard->keywordChanged(text::utf8ToGbk(keyword));
 
     const auto t0 = Clock::now();
-    QEventLoop wait;
-    QObject::connect(wizard.get(), &directory::SearchWizard::closeRequested, &wait, &QEventLoop::quit);
-    QObject::connect(wizard.get(), &directory::SearchWizard::stateChanged, &wait, [&] {
-        if (!wizard->busy())
-            wait.quit();
-    });
-    wizard->ok();
-    if (wizard->busy())
-        wait.exec();
-    if (!tabs.started) {
+    if (!directory::pressOk(*wizard)) {
         for (const auto& e : said.entries)
             std::fprintf(stderr, "search_bench: %s\n", e.text.c_str());
         return 1;

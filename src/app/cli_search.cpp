@@ -13,28 +13,7 @@
 #include "directory/wizard.h"
 #include "store/task_paths.h"
 
-#include <QEventLoop>
-
 namespace tarvimo::cli {
-namespace {
-
-// The headless run tabs: none open yet; the task the wizard starts is remembered.
-class HeadlessTabs : public directory::RunTabs {
-public:
-    int pageCount() const override { return 1; }
-    std::vector<std::string> captions() const override { return {}; }
-    void startTaskByName(const std::string& name, const std::string& text, bool fromTemplate) override
-    {
-        started = true;
-        taskName = name;
-        keyword = text;
-        withCompanions = fromTemplate;
-    }
-    bool started = false, withCompanions = false;
-    std::string taskName, keyword;
-};
-
-} // namespace
 
 const CommandSpec& searchCommand()
 {
@@ -70,7 +49,7 @@ int runSearch(const std::vector<std::string>& args, const std::string& home, std
     auto app = ensureApplication();
     const engine::Environment env = commandEnvironment(home, line->value("time"));
     RecordedMessages said;
-    HeadlessTabs tabs;
+    directory::HeadlessRunTabs tabs;
     std::unique_ptr<directory::SearchWizard> wizard;
     if (line->has("single"))
         wizard = std::make_unique<directory::TnewscTaskSingle>(said, tabs, env);
@@ -81,18 +60,10 @@ int runSearch(const std::vector<std::string>& args, const std::string& home, std
         wizard->setTaskName(text::utf8ToGbk(line->value("name")));
 
     err << "tarvimo-cli: creating the task " << text::gbkToUtf8(text::trim(wizard->taskName())) << "\n";
-    QEventLoop loop;
-    QObject::connect(wizard.get(), &directory::SearchWizard::stateChanged, &loop, [&] {
-        if (!wizard->busy())
-            loop.quit();
-    });
-    QObject::connect(wizard.get(), &directory::SearchWizard::closeRequested, &loop, &QEventLoop::quit);
-    wizard->ok();
-    if (wizard->busy())
-        loop.exec();
+    const bool made = directory::pressOk(*wizard);
     for (const auto& e : said.entries)
         err << "tarvimo-cli: " << e.text << "\n";
-    if (!tabs.started)
+    if (!made)
         return kFileError;
 
     StderrMessages boxes;

@@ -8,6 +8,7 @@
 #include "store/encrypt_inifile.h"
 #include "store/task_paths.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -165,6 +166,24 @@ void SearchWizard::creationDone(const Creation& result, const std::string& keywo
     const bool withCompanions = fromTemplate();
     emit closeRequested();
     tabs.startTaskByName(taskName, keyword, withCompanions);
+}
+
+bool pressOk(SearchWizard& wizard)
+{
+    bool closed = false;
+    QEventLoop loop;
+    QObject::connect(&wizard, &SearchWizard::stateChanged, &loop, [&] {
+        if (!wizard.busy())
+            loop.quit();
+    });
+    QObject::connect(&wizard, &SearchWizard::closeRequested, &loop, [&] {
+        closed = true;
+        loop.quit();
+    });
+    wizard.ok();
+    if (wizard.busy())
+        loop.exec();
+    return closed;
 }
 
 // ---- The multi-site search ----------------------------------------------------------------

@@ -38,6 +38,23 @@ public:
     virtual void startTaskByName(const std::string& taskNameGbk, const std::string& text, bool fromTemplate) = 0;
 };
 
+// The run tabs of a front end without windows: none is open, and the task the wizard
+// starts is only remembered, for the caller to run.
+class HeadlessRunTabs : public RunTabs {
+public:
+    int pageCount() const override { return 1; }
+    std::vector<std::string> captions() const override { return {}; }
+    void startTaskByName(const std::string& name, const std::string& text, bool fromTemplate) override
+    {
+        started = true;
+        taskName = name;
+        keyword = text;
+        withCompanions = fromTemplate;
+    }
+    bool started = false, withCompanions = false;
+    std::string taskName, keyword;  // GBK
+};
+
 // The task name a keyword suggests: trimmed, with its first inner blank removed (GBK).
 std::string taskNameFromKeyword(std::string_view keyword);
 
@@ -113,6 +130,10 @@ private:
     std::unique_ptr<Requests> net_;
     std::thread worker_;
 };
+
+// Presses OK and runs the event loop until the wizard has closed or given up; true when
+// it closed (its tasks were made and handed to the run tabs).
+bool pressOk(SearchWizard& wizard);
 
 // The multi-site search: the primary task of the first directory site, started with the
 // companion creation.
