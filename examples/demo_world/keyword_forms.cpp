@@ -4,6 +4,7 @@
 #include "world_internal.h"
 
 #include "base/text.h"
+#include "directory/keyword_forms.h"
 
 #include <array>
 #include <cstdint>
@@ -11,19 +12,10 @@
 namespace tarvimo::demo::detail {
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
-
 bool isAlnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // Bytes the GBK forms leave as they are.
 bool gbkUnreserved(unsigned char c) { return isAlnum(c) || c == '-' || c == '.' || c == '_'; }
-
-// Bytes the UTF-8 form leaves as they are.
-bool formUnreserved(unsigned char c)
-{
-    return isAlnum(c) || c == '!' || c == '$' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' ||
-           c == '.' || c == '@' || c == '_';
-}
 
 int hexValue(char c)
 {
@@ -34,41 +26,6 @@ int hexValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-void appendEscape(std::string& out, unsigned char c)
-{
-    out += '%';
-    out += kHex[c >> 4];
-    out += kHex[c & 15];
-}
-
-std::string gbkPercent(std::string_view utf8)
-{
-    std::string out;
-    for (unsigned char c : text::utf8ToGbk(utf8)) {
-        if (gbkUnreserved(c))
-            out += static_cast<char>(c);
-        else if (c == ' ')
-            out += "%20";
-        else
-            appendEscape(out, c);
-    }
-    return out;
-}
-
-std::string utf8Form(std::string_view utf8)
-{
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (formUnreserved(c))
-            out += static_cast<char>(c);
-        else if (c == ' ')
-            out += '+';
-        else
-            appendEscape(out, c);
-    }
-    return out;
 }
 
 // Code points of UTF-8 text; false for text that is no valid UTF-8.
@@ -112,29 +69,6 @@ void appendUtf8(std::string& out, std::uint32_t cp)
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
-}
-
-std::string utf16DashHex(std::string_view utf8)
-{
-    std::vector<std::uint32_t> cps;
-    if (!codePoints(utf8, cps))
-        return {};
-    std::string out;
-    auto unit = [&](std::uint32_t u) {
-        out += '-';
-        for (int shift = 12; shift >= 0; shift -= 4)
-            out += kHex[(u >> shift) & 15];
-    };
-    for (std::uint32_t cp : cps) {
-        if (cp < 0x10000) {
-            unit(cp);
-        } else {
-            cp -= 0x10000;
-            unit(0xD800 + (cp >> 10));
-            unit(0xDC00 + (cp & 0x3FF));
-        }
-    }
-    return out;
 }
 
 // A keyword holds no control characters; a decoding that gives some is a wrong reading.
@@ -284,20 +218,18 @@ std::string searchPrefix() { return "site:(" + std::string(kCity58Host) + ")"; }
 
 } // namespace
 
+// The forms are the search's own, so a site reads exactly what a search sends.
 std::string encodeKeyword(Form form, std::string_view keywordUtf8)
 {
+    using directory::KeywordForm;
+    const std::string gbk = text::utf8ToGbk(keywordUtf8);
     switch (form) {
-    case Form::GbkPercent: return gbkPercent(keywordUtf8);
-    case Form::Utf8Form: return utf8Form(keywordUtf8);
-    case Form::GbkBareHex: {
-        std::string out;
-        for (char c : gbkPercent(keywordUtf8))
-            if (c != '%')
-                out += c;
-        return out;
-    }
-    case Form::Utf16DashHex: return utf16DashHex(keywordUtf8);
-    case Form::SearchQuery: return "site%3A(" + std::string(kCity58Host) + ")%20" + utf8Form(keywordUtf8);
+    case Form::GbkPercent: return directory::encodeKeyword(KeywordForm::GbkPercent, gbk);
+    case Form::Utf8Form: return directory::encodeKeyword(KeywordForm::Utf8Form, gbk);
+    case Form::GbkBareHex: return directory::encodeKeyword(KeywordForm::GbkBareHex, gbk);
+    case Form::Utf16DashHex: return directory::encodeKeyword(KeywordForm::Utf16DashHex, gbk);
+    case Form::SearchQuery:
+        return "site%3A(" + std::string(kCity58Host) + ")" + directory::encodeKeyword(KeywordForm::BlankUtf8Form, gbk);
     }
     return {};
 }

@@ -24,6 +24,10 @@ struct HeadlessOutput {
     std::string taskFile;  // named when it cannot be read
 };
 
+// Whether the rows can be written to 'outFile' (empty: standard output), found out before
+// anything is fetched, not after a long run; says why not on 'err'.
+bool outputWritable(const std::string& outFile, std::ostream& err);
+
 // Calls 'start' (which starts the frame's run), waits for the run to end and writes the
 // rows. The exit status of a command: kOk, or kFileError when the task or the output
 // cannot be had.

@@ -142,11 +142,8 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
         return status;
     const std::string& task = line->arguments[0];
     const std::string outFile = line->value("out");
-    // Found out before anything is fetched, not after a long run.
-    if (std::string why; !outFile.empty() && !files::canWrite(outFile, why)) {
-        err << "tarvimo-cli: cannot write " << outFile << ": " << why << "\n";
+    if (!outputWritable(outFile, err))
         return kFileError;
-    }
 
     auto app = ensureApplication();
     StderrMessages boxes;
@@ -154,6 +151,15 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
     frame.setRunOptions({line->number("threads")});
     return driveRun(
         frame, [&] { frame.startRun(task, false, ""); }, {outFile, line->has("utf8"), task}, out, err);
+}
+
+bool outputWritable(const std::string& outFile, std::ostream& err)
+{
+    std::string why;
+    if (outFile.empty() || files::canWrite(outFile, why))
+        return true;
+    err << "tarvimo-cli: cannot write " << outFile << ": " << why << "\n";
+    return false;
 }
 
 int driveRun(run::TFrameTaskData& frame, const std::function<void()>& start, const HeadlessOutput& output,

@@ -7,7 +7,6 @@
 
 #include "app/cli_headless.h"
 #include "app/cli_parser.h"
-#include "base/files.h"
 #include "base/text.h"
 #include "directory/task_creator.h"
 #include "directory/wizard.h"
@@ -41,10 +40,8 @@ int runSearch(const std::vector<std::string>& args, const std::string& home, std
     if (!line)
         return status;
     const std::string outFile = line->value("out");
-    if (std::string why; !outFile.empty() && !files::canWrite(outFile, why)) {
-        err << "tarvimo-cli: cannot write " << outFile << ": " << why << "\n";
+    if (!outputWritable(outFile, err))
         return kFileError;
-    }
 
     auto app = ensureApplication();
     const engine::Environment env = commandEnvironment(home, line->value("time"));

@@ -285,9 +285,8 @@ void TqovCpOther::cancel() { http_->cancel(); }
 
 const CatalogueRow* TqovCpOther::rowFor(std::string_view requestUrl) const
 {
-    const std::string lower = text::toLower(requestUrl);
     for (const auto& row : catalogueRows())
-        if (catalogue_.matches(row.label, lower))
+        if (catalogue_.matches(row.label, requestUrl))
             return &row;
     return nullptr;
 }

@@ -96,8 +96,6 @@ public:
 
     // The request time-outs of the creation (10 s each unless set).
     void setTimeoutsMs(long ms) { timeoutMs_ = ms; }
-    // Creates the task files now, on the calling thread (what ok() runs in the background).
-    Creation createTasks(const std::string& keyword, const std::string& taskName);
 
 signals:
     // The buttons or the panel changed.
@@ -113,6 +111,8 @@ protected:
     const engine::Environment& environment() const { return env_; }
 
 private:
+    // Creates the task files on the calling thread (the worker ok() starts).
+    Creation createTasks(const std::string& keyword, const std::string& taskName);
     void setBusy(bool busy);
     void startCreation(const std::string& keyword, const std::string& taskName);
     void creationDone(const Creation& result, const std::string& keyword, const std::string& taskName);

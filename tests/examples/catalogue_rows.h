@@ -1,14 +1,14 @@
-// The directory search's side of the demo world, written here from the catalogue's rows
-// and independent of the world's own code: the four keyword forms, each row's first-page
-// request and start address, the page conversion and each row's count rule. A test asks
-// the world with these and checks what the counting would read.
+// The directory search's side of the demo world, independent of the world's own code: each
+// row's first-page request and start address as the search builds them, and each row's
+// count rule written again, saying whether a page's number is read or the rule falls back
+// to its default. A test asks the world with these and checks what the counting would read.
 #pragma once
 
 #include "base/text.h"
+#include "directory/catalogue_rows.h"
+#include "directory/result_counter.h"
+#include "engine/patterns.h"
 #include "net/http_client.h"
-
-#define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
 
 #include <cstdint>
 #include <optional>
@@ -17,77 +17,6 @@
 #include <vector>
 
 namespace tarvimo::worldtest {
-
-inline const char* const kHex = "0123456789ABCDEF";
-
-inline bool alnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// GBK percent form: -._ and letters and digits as they are, a blank as %20.
-inline std::string gbkPercent(std::string_view utf8)
-{
-    std::string out;
-    for (unsigned char c : text::utf8ToGbk(utf8)) {
-        if (alnum(c) || c == '-' || c == '.' || c == '_')
-            out += static_cast<char>(c);
-        else if (c == ' ')
-            out += "%20";
-        else
-            out += {'%', kHex[c >> 4], kHex[c & 15]};
-    }
-    return out;
-}
-
-// GBK bare hex form: the percent form without its percent signs.
-inline std::string gbkBareHex(std::string_view utf8)
-{
-    std::string out;
-    for (char c : gbkPercent(utf8))
-        if (c != '%')
-            out += c;
-    return out;
-}
-
-// UTF-8 form: !$'()*-.@_ and letters and digits as they are, a blank as +.
-inline std::string utf8Form(std::string_view utf8)
-{
-    static const std::string_view kept = "!$'()*-.@_";
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (alnum(c) || kept.find(static_cast<char>(c)) != std::string_view::npos)
-            out += static_cast<char>(c);
-        else if (c == ' ')
-            out += '+';
-        else
-            out += {'%', kHex[c >> 4], kHex[c & 15]};
-    }
-    return out;
-}
-
-// UTF-16 dash hex form: "-" and four hexadecimal digits per UTF-16 code unit.
-inline std::string utf16DashHex(std::string_view utf8)
-{
-    std::string out;
-    auto unit = [&](std::uint32_t u) {
-        out += '-';
-        for (int shift = 12; shift >= 0; shift -= 4)
-            out += kHex[(u >> shift) & 15];
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        std::uint32_t cp = n == 1 ? b : b & (0x7F >> n);
-        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += n;
-        if (cp >= 0x10000) {
-            unit(0xD800 + ((cp - 0x10000) >> 10));
-            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            unit(cp);
-        }
-    }
-    return out;
-}
 
 inline const std::vector<std::string>& labels()
 {
@@ -106,40 +35,15 @@ inline std::string hostOf(const std::string& label)
     return text::toLower(label) + ".demo.localhost";
 }
 
-// The first-page request after the base address, with the keyword in the row's form;
-// 'page' stands where the row has its page number ("1", or "0" for D7 and S1).
+// The first-page request after the base address, as the search builds it, with 'page'
+// where the row has its page number ("1", or "0" for D7 and S1).
 inline std::string request(const std::string& label, std::string_view keyword, const std::string& page)
 {
-    const std::string u = utf8Form(keyword);
-    if (label == "D1")
-        return "/?w=" + gbkPercent(keyword) + "&mc=enterprise&ee=" + page;
-    if (label == "D2")
-        return "/search.html?kw=" + u + "&type=company&page=" + page;
-    if (label == "D3")
-        return "/search/index.php?_d=company&_a=company_s_search&f=search&terms=" + u + "&p=" + page;
-    if (label == "D4")
-        return "/gongsi_search/-" + gbkBareHex(keyword) + ".html?beginPage=" + page;
-    if (label == "D5")
-        return "/search?k=" + u + "&search_type=3&page=" + page;
-    if (label == "D6")
-        return "/results_T2__" + utf16DashHex(keyword) + "_" + page +
-               ".html?urlBusinessModel=&urlHumanScale=&urlIncomeYear=&urlIncludeMobile=&urlIncludeLegalPerson="
-               "&urlIncludeFax=&urlIncludePhone=&urlValidateSource=&urlIncludeEmail=";
-    if (label == "D7")
-        return "/cse/search?q=" + u + "&p=" + page + "&s=00000000000000000001";
-    if (label == "D8")
-        return "/search.php?kw=" + u + "&page=" + page;
-    if (label == "D9")
-        return "/search.xhtml?keywords=" + u + "&page=" + page + "&city=100000&regCapital=&search_type=1";
-    if (label == "D10")
-        return "/company/search.php?kw=" + u + "&page=" + page;
-    if (label == "D11")
-        return "/search?keywords=" + u + "&search_type=3&page=" + page + "&$cid=0";
-    if (label == "D12")
-        return "/company/0/search/" + u + "/p/" + page + "/";
-    if (label == "S1")
-        return "/s?wd=site%3A(city58.demo.localhost)%20" + u + "&tn=baiduadv&ie=utf-8&pn=" + page;
-    return "/nf/c/G1C0R1/" + u + "/" + page + "/";
+    const auto catalogue = engine::SiteCatalogue::shipped();
+    const directory::CatalogueRow& row = *directory::findRow(label);
+    const std::string k = directory::encodeKeyword(row.form, text::utf8ToGbk(keyword));
+    const std::string url = directory::pagedAddress(row, directory::firstPageRequest(catalogue, row, k), page);
+    return url.substr(catalogue.baseUrl(label).size());
 }
 
 inline std::string firstPageRequest(const std::string& label, std::string_view keyword)
@@ -216,44 +120,13 @@ inline std::string converted(const std::string& label, const std::string& page)
 // The text of the first match of a pattern (written in UTF-8, matched as GBK bytes).
 inline std::optional<std::string> firstMatch(const std::string& patternUtf8, const std::string& gbk)
 {
-    const std::string pattern = text::utf8ToGbk(patternUtf8);
-    int err = 0;
-    PCRE2_SIZE offset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), 0, &err, &offset, nullptr);
-    if (!code)
-        return std::nullopt;
-    pcre2_match_data* data = pcre2_match_data_create_from_pattern(code, nullptr);
-    std::optional<std::string> found;
-    if (pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(gbk.data()), gbk.size(), 0, 0, data, nullptr) >= 0) {
-        const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data);
-        found = gbk.substr(ov[0], ov[1] - ov[0]);
-    }
-    pcre2_match_data_free(data);
-    pcre2_code_free(code);
-    return found;
+    const engine::Regex re(text::utf8ToGbk(patternUtf8).c_str());
+    std::string_view m;
+    return re.findFirst(gbk, m) ? std::optional<std::string>(m) : std::nullopt;
 }
 
 // Tag removal: every &nbsp;, anything up to a stray first ">", then each "<...>" span.
-inline std::string stripTags(std::string s)
-{
-    for (std::size_t at = text::findNoCase(s, "&nbsp;"); at != std::string::npos; at = text::findNoCase(s, "&nbsp;"))
-        s.erase(at, 6);
-    const std::size_t lt = s.find('<'), gt = s.find('>');
-    if (gt != std::string::npos && (lt == std::string::npos || gt < lt))
-        s.erase(0, gt + 1);
-    for (int round = 0; round < 2000; ++round) {
-        const std::size_t open = s.find('<');
-        if (open == std::string::npos)
-            break;
-        const std::size_t close = s.find('>', open);
-        if (close == std::string::npos)
-            break;
-        s.erase(open, close - open + 1);
-        for (std::size_t stray = s.find('>'); stray != std::string::npos && stray < s.find('<'); stray = s.find('>'))
-            s.erase(stray, 1);
-    }
-    return s;
-}
+inline std::string stripTags(std::string s) { return directory::StripMarkedSpans(std::move(s), "<", ">"); }
 
 // A number as the counting reads one: leading blanks, a sign, then decimal digits (a
 // leading "$" or "0x" hexadecimal) and nothing else.
