@@ -2,11 +2,12 @@
 // so a developer can look at it (and scripts/screenshots.sh can photograph it in a real X
 // server). Not installed.
 //
-//   tarvimo-ui-preview WINDOW [--busy] [--grab FILE]
+//   tarvimo-ui-preview WINDOW [--busy | --empty-ok] [--grab FILE]
 //
 // WINDOW: search (the multi-site search dialog) or search-single (the mobile-number one).
-// --busy shows the dialog as it looks while its tasks are being made. --grab FILE saves
-// the whole screen as PNG half a second after the window is up, then quits.
+// --busy shows the dialog as it looks while its tasks are being made; --empty-ok presses
+// OK with no keyword, so the dialog's warning box shows. --grab FILE saves the whole screen
+// as PNG half a second after the window is up, then quits.
 #include "directory/ui/search_dialog.h"
 
 #include "base/files.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     }
     const QString window = args[1];
     const bool busy = args.contains("--busy");
+    const bool emptyOk = args.contains("--empty-ok");
     const int grabAt = static_cast<int>(args.indexOf("--grab"));
     const QString grabFile = grabAt > 0 && grabAt + 1 < args.size() ? args[grabAt + 1] : QString();
 
@@ -60,13 +62,16 @@ int main(int argc, char** argv)
     }
     SearchDialog dialog(window == "search" ? SearchDialog::Kind::MultiSite : SearchDialog::Kind::MobileNumbers, tabs,
                         env);
-    dialog.keyword()->setText(QString::fromUtf8("液压 机械"));
+    if (!emptyOk)
+        dialog.keyword()->setText(QString::fromUtf8("液压 机械"));
     if (busy) {
         dialog.bitBtn1()->setEnabled(false);
         dialog.bitBtn2()->setEnabled(false);
         dialog.currentMsg()->show();
     }
     dialog.show();
+    if (emptyOk)
+        QTimer::singleShot(100, &dialog, [&] { dialog.bitBtn1()->click(); });
     if (!grabFile.isEmpty()) {
         QTimer::singleShot(500, &app, [&] {
             const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
