@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev
   tinyproxy python3 nginx-light curl python3-scrapy time
   xvfb xauth fonts-wqy-microhei imagemagick
+  libxlsxwriter-dev libqt6sql6-mysql libqt6sql6-odbc unixodbc unixodbc-dev libsqliteodbc
+  mariadb-server mariadb-client sqlite3 xdg-utils unzip
 )
 
 missing=()

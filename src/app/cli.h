@@ -33,4 +33,7 @@ int runRun(const std::vector<std::string>& args, const std::string& home, std::o
 // `search`: the keyword search of the directory sites without a display.
 int runSearch(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 
+// `export`: a rows file to a text file, a workbook or the configured database.
+int runExport(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
+
 } // namespace tarvimo::cli

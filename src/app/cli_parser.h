@@ -86,5 +86,6 @@ const CommandSpec& extractCommand();
 const CommandSpec& urlsCommand();
 const CommandSpec& runCommand();
 const CommandSpec& searchCommand();
+const CommandSpec& exportCommand();
 
 } // namespace tarvimo::cli

@@ -122,7 +122,11 @@ bool canWrite(const std::string& path, std::string& why)
     return true;
 }
 
-void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode)
+namespace {
+
+// Creates an empty temporary file beside 'path' with the mode the file will have; its
+// name, with the open descriptor in 'fd'.
+std::string reserveTemporary(const std::string& path, mode_t newFileMode, int& fd)
 {
     const std::string dir = dirName(path);
     if (!makeDirs(dir))
@@ -135,7 +139,7 @@ void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFile
 
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     std::string tmp;
-    int fd = -1;
+    fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
@@ -146,9 +150,20 @@ void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFile
         throw FileError("Unable to write to " + path + ": " + errnoText(errno));
     // The mode given to open() is narrowed by the umask; set it exactly.
     ::fchmod(fd, mode);
-    bool ok = writeFully(fd, bytes) && ::fsync(fd) == 0;
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
+    return tmp;
+}
+
+// Flushes and closes the temporary file, then renames it over 'path'; removes it on failure.
+void commitTemporary(const std::string& path, const std::string& tmp, int fd, bool ok, int err)
+{
+    if (ok && ::fsync(fd) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
     if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
         err = errno;
         ok = false;
@@ -157,6 +172,39 @@ void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFile
         ::unlink(tmp.c_str());
         throw FileError("Unable to write to " + path + ": " + errnoText(err));
     }
+}
+
+} // namespace
+
+void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode)
+{
+    int fd = -1;
+    const std::string tmp = reserveTemporary(path, newFileMode, fd);
+    const bool ok = writeFully(fd, bytes);
+    commitTemporary(path, tmp, fd, ok, errno);
+}
+
+void writeAtomicVia(const std::string& path, const std::function<void(const std::string& tmpPath)>& write,
+                    mode_t newFileMode)
+{
+    int fd = -1;
+    const std::string tmp = reserveTemporary(path, newFileMode, fd);
+    try {
+        write(tmp);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+    // The writer replaced the file under the same name; flush what is there now.
+    ::close(fd);
+    fd = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        throw FileError("Unable to write to " + path + ": " + errnoText(err));
+    }
+    commitTemporary(path, tmp, fd, true, 0);
 }
 
 std::string dirName(const std::string& path)

@@ -1,6 +1,7 @@
 // File access shared by every store: whole-file reads and crash-safe whole-file writes.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,6 +29,12 @@ std::string identity(const std::string& path);
 // A file that exists keeps its permission bits; a new one gets 'newFileMode'.
 // Missing parent folders are created. Throws FileError naming the file on failure.
 void writeAtomic(const std::string& path, std::string_view bytes, mode_t newFileMode = 0644);
+
+// The same for a writer that fills a file by name (a library that opens the file itself):
+// 'write' gets the temporary file's path, which exists and is empty, and throws FileError
+// on failure; the file is then flushed and renamed into place, or removed.
+void writeAtomicVia(const std::string& path, const std::function<void(const std::string& tmpPath)>& write,
+                    mode_t newFileMode = 0644);
 
 // Whether writeAtomic(path, ...) can succeed now: the folder exists or can be made and a
 // file can be created in it, and 'path' is no folder. False with the reason in 'why'.

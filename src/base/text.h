@@ -82,6 +82,9 @@ bool replaceAllNoCaseInPlace(std::string& s, std::string_view from, std::string_
 // one line can then never smuggle further lines into a file or a request.
 std::string oneLine(std::string_view s);
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool isValidUtf8(std::string_view s);
+
 // The lines of a text; CR, LF or CR LF each end a line, and a line end at the very end
 // adds no empty line.
 std::vector<std::string> splitLines(std::string_view s);

@@ -1,6 +1,7 @@
 #include "output/grid_export.h"
 
 #include "base/files.h"
+#include "output/workbook.h"
 
 #include <algorithm>
 #include <limits>
@@ -55,9 +56,27 @@ void writeGridToFile(const run::ResultGrid& grid, bool append, bool openAfter, i
                      const std::string& separator, int targetKind, const ExportHooks& hooks,
                      const std::function<void(const std::string&)>& refused)
 {
-    if (targetKind != kTextFile)
-        throw ExportError("this export target is not available here");
     GridRange range{colTo, colFrom, rowTo, rowFrom, includeColumnZero, withTitles};
+    if (targetKind == kWorkbook) {
+        if (fileName.empty())
+            throw WorkbookSaveError("no workbook file name");
+        try {
+            writeWorkbook(grid, range, fileName, hooks);
+        } catch (const ExportError& e) {
+            throw WorkbookSaveError(e.what());
+        }
+    } else if (targetKind != kTextFile) {
+        throw ExportError("this export target is not written to a file");
+    } else {
+        writeTextFile(grid, range, append, fileName, separator, hooks);
+    }
+    if (openAfter && hooks.openFile && !hooks.openFile(fileName) && refused)
+        refused("文件名无效！请指定一个有效的文件名");
+}
+
+void writeTextFile(const run::ResultGrid& grid, const GridRange& range, bool append, const std::string& fileName,
+                   const std::string& separator, const ExportHooks& hooks)
+{
     std::string bytes = gridText(grid, range, separator, &hooks);
     try {
         if (append) {
@@ -69,8 +88,6 @@ void writeGridToFile(const run::ResultGrid& grid, bool append, bool openAfter, i
     } catch (const files::FileError& e) {
         throw ExportError(e.what());
     }
-    if (openAfter && hooks.openFile && !hooks.openFile(fileName) && refused)
-        refused("文件名无效！请指定一个有效的文件名");
 }
 
 } // namespace tarvimo::output

@@ -37,6 +37,8 @@ struct ExportHooks {
     std::function<void(int position, int maximum)> progress;
     // Opens the written file with its associated program; false when the shell refuses.
     std::function<bool(const std::string& path)> openFile;
+    // A line for the user about something the writer had to leave out.
+    std::function<void(const std::string& text)> notice;
 };
 
 // A failure to write; the caller shows "数据导出异常！".
@@ -45,12 +47,19 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The workbook could not be saved under its name; the caller shows "文件名无效!".
+class WorkbookSaveError : public ExportError {
+public:
+    using ExportError::ExportError;
+};
+
 // The bytes the text target writes for the range.
 std::string gridText(const run::ResultGrid& grid, const GridRange& range, const std::string& separator,
                      const ExportHooks* hooks = nullptr);
 
 // The text and workbook writer. Kind 0 writes gridText to the file (a new file is written
-// whole and renamed into place; 'append' adds to an existing file). With 'openAfter' the
+// whole and renamed into place; 'append' adds to an existing file); kind 1 writes a
+// workbook (WorkbookSaveError when it cannot be saved; no name is no workbook). With 'openAfter' the
 // file is then opened through hooks.openFile; a refusal warns "文件名无效！请指定一个有效的文件名"
 // through 'refused' (the file stays written). Throws ExportError when the file cannot be
 // written or the kind is not written here.
@@ -58,5 +67,10 @@ void writeGridToFile(const run::ResultGrid& grid, bool append, bool openAfter, i
                      int rowFrom, bool includeColumnZero, bool withTitles, const std::string& fileName,
                      const std::string& separator, int targetKind, const ExportHooks& hooks = {},
                      const std::function<void(const std::string&)>& refused = {});
+
+// The text target alone: gridText written whole through a temporary file (appended to the
+// old content with 'append'). Throws ExportError.
+void writeTextFile(const run::ResultGrid& grid, const GridRange& range, bool append, const std::string& fileName,
+                   const std::string& separator, const ExportHooks& hooks = {});
 
 } // namespace tarvimo::output

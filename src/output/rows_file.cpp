@@ -1,0 +1,53 @@
+#include "output/rows_file.h"
+
+#include "base/files.h"
+#include "base/text.h"
+
+#include <algorithm>
+
+namespace tarvimo::output {
+
+void loadRowsText(std::string_view bytes, run::ResultGrid& grid)
+{
+    std::string gbk;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        gbk = text::utf8ToGbk(bytes.substr(3));
+    else if (text::isValidUtf8(bytes))
+        gbk = text::utf8ToGbk(bytes);
+    else
+        gbk.assign(bytes);
+
+    std::vector<std::string> lines = text::splitLines(gbk);
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    const bool leadingTab = !lines.empty() && !lines.front().empty() && lines.front().front() == '\t';
+    const auto cellsOf = [&](const std::string& line) {
+        std::vector<std::string> cells;
+        std::size_t at = leadingTab && !line.empty() && line.front() == '\t' ? 1 : 0;
+        for (;;) {
+            const std::size_t tab = line.find('\t', at);
+            cells.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+            if (tab == std::string::npos)
+                break;
+            at = tab + 1;
+        }
+        return cells;
+    };
+
+    grid.resetToTitles();
+    if (lines.empty()) {
+        grid.setTitles({}, 1);
+        return;
+    }
+    const std::vector<std::string> titles = cellsOf(lines.front());
+    grid.setTitles(titles, std::max<int>(1, static_cast<int>(titles.size())));
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        grid.appendRow(cellsOf(lines[i]));
+}
+
+void loadRowsFile(const std::string& path, run::ResultGrid& grid)
+{
+    loadRowsText(files::readAll(path), grid);
+}
+
+} // namespace tarvimo::output
