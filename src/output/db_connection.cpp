@@ -99,6 +99,7 @@ void DbConnection::open(const DbTarget& target)
         const std::string file = dataSourceFile(target.connectionString);
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
         if (file.empty()) {
+            db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name_);
             throw DbError("the connection string names no database file (Data Source=...)");
         }
@@ -129,6 +130,7 @@ void DbConnection::open(const DbTarget& target)
         throw DbError("unknown database kind " + std::to_string(target.kind));
     }
     if (!db.isValid()) {
+        db = QSqlDatabase();
         QSqlDatabase::removeDatabase(name_);
         throw DbError("the database driver for this kind is not installed");
     }

@@ -77,7 +77,7 @@ TEST(TextExport, RowsAreClippedToTheGrid)
     EXPECT_EQ(text, "\t" + g("序号") + "\t" + g("公司名称") + "\r\n" + "\t" + g("序号") + "\t" + g("公司名称") + "\r\n" +
                         "\t1\t" + g("大华") + "\r\n");
     std::vector<std::pair<int, int>> steps;
-    output::ExportHooks hooks{[&](int at, int max) { steps.emplace_back(at, max); }, {}};
+    output::ExportHooks hooks{[&](int at, int max) { steps.emplace_back(at, max); }, {}, {}};
     output::gridText(grid, {2, 1, 5, 1, true, false}, "\t", &hooks);
     EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}}));
 }
@@ -92,7 +92,8 @@ TEST(TextExport, WriteGridToFileReplacesOrAppendsAndOpens)
     output::ExportHooks hooks{{}, [&](const std::string& f) {
                                   opened = f;
                                   return true;
-                              }};
+                              },
+                              {}};
     output::writeGridToFile(grid, false, true, 1, 1, 1, 1, true, false, file, "\t", output::kTextFile, hooks);
     EXPECT_EQ(test::readFile(file), "\t1\t" + g("大华") + "\r\n");
     EXPECT_EQ(opened, file);
@@ -110,6 +111,9 @@ TEST(TextExport, WriteGridToFileReplacesOrAppendsAndOpens)
     EXPECT_THROW(output::writeGridToFile(grid, false, false, 1, 1, 1, 1, true, false, dir.file("plain") + "/a.txt", "\t",
                                          output::kTextFile),
                  output::ExportError);
-    EXPECT_THROW(output::writeGridToFile(grid, false, false, 1, 1, 1, 1, true, false, file, "\t", output::kWorkbook),
+    EXPECT_THROW(output::writeGridToFile(grid, false, false, 1, 1, 1, 1, true, false, "", "\t", output::kWorkbook),
+                 output::WorkbookSaveError)
+        << "a workbook needs a file name";
+    EXPECT_THROW(output::writeGridToFile(grid, false, false, 1, 1, 1, 1, true, false, file, "\t", output::kDatabase),
                  output::ExportError);
 }
