@@ -2,20 +2,53 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace tarvimo::text {
 namespace {
+
+// One converter per thread and direction, opened on first use: opening one costs more
+// than converting a short cell.
+iconv_t converter(const char* from, const char* to)
+{
+    struct Cached {
+        const char* from;
+        const char* to;
+        iconv_t cd;
+    };
+    struct Cache {
+        std::vector<Cached> entries;
+        ~Cache()
+        {
+            for (const Cached& c : entries)
+                iconv_close(c.cd);
+        }
+    };
+    thread_local Cache cache;
+    for (const Cached& c : cache.entries)
+        if (std::strcmp(c.from, from) == 0 && std::strcmp(c.to, to) == 0)
+            return c.cd;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    cache.entries.push_back({from, to, cd});
+    return cd;
+}
 
 // One conversion through iconv. 'onBad' decides what an invalid input byte becomes;
 // the byte is then skipped and conversion goes on, so no input stops the conversion.
 std::string convert(std::string_view in, const char* from, const char* to, std::string_view onBad)
 {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+    // Every encoding converted here keeps ASCII as it is.
+    if (std::all_of(in.begin(), in.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(in);
+    iconv_t cd = converter(from, to);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string out;
     out.reserve(in.size() + in.size() / 2 + 16);
     char buf[4096];
@@ -40,7 +73,6 @@ std::string convert(std::string_view in, const char* from, const char* to, std::
     size_t dstLeft = sizeof buf;
     iconv(cd, nullptr, nullptr, &dst, &dstLeft);
     out.append(buf, static_cast<size_t>(dst - buf));
-    iconv_close(cd);
     return out;
 }
 

@@ -1,7 +1,9 @@
 // The two insert operations of the database export. Each prepares one parameterised
 // statement and runs it once per exported row (rows rowFrom .. rowTo ascending, clipped to
-// the grid), advancing the caller's row counter for each row stored. A failed statement
-// throws DbError; the counter then says how many rows went in before it.
+// the grid), advancing the caller's row counter for each row stored. Over MySQL, where each
+// statement is a network round trip, rows go in groups of up to 200 per statement and the
+// counter advances by group. A failed statement throws DbError; the counter then says how
+// many rows went in before it.
 #pragma once
 
 #include "output/db_connection.h"

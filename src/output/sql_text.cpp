@@ -108,18 +108,24 @@ std::string createTableText(const SqlDialect& dialect, std::string_view table, c
     return sql;
 }
 
-std::string insertText(std::string_view table, const std::vector<std::string>& fields)
+std::string insertText(std::string_view table, const std::vector<std::string>& fields, std::size_t rows)
 {
-    std::string names, params;
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        names += fields[k] + " , ";
-        params += ":p" + std::to_string(k + 1) + " , ";
-    }
+    std::string names;
+    for (const std::string& f : fields)
+        names += f + " , ";
     if (names.size() >= 2)
         names.resize(names.size() - 2);
-    if (params.size() >= 2)
-        params.resize(params.size() - 2);
-    return "insert into " + std::string(table) + "( " + names + " ) values(" + params + ")";
+    std::string sql = "insert into " + std::string(table) + "( " + names + " ) values";
+    std::size_t number = 1;
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::string params;
+        for (std::size_t k = 0; k < fields.size(); ++k)
+            params += ":p" + std::to_string(number++) + " , ";
+        if (params.size() >= 2)
+            params.resize(params.size() - 2);
+        sql += (r ? ",(" : "(") + params + ")";
+    }
+    return sql;
 }
 
 std::optional<std::string> unsafeName(std::string_view name)

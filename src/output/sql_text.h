@@ -40,8 +40,9 @@ std::vector<int> createdColumns(int lastCandidate, int colFrom, int colTo);
 std::string createTableText(const SqlDialect& dialect, std::string_view table, const std::vector<int>& columns,
                             const std::vector<std::string>* lengthRecord);
 
-// "insert into t( a , b  ) values(:p1 , :p2 )".
-std::string insertText(std::string_view table, const std::vector<std::string>& fields);
+// "insert into t( a , b  ) values(:p1 , :p2 )"; with rows > 1 the value lists of that many
+// rows, numbered on: "values(:p1 , :p2 ),(:p3 , :p4 )".
+std::string insertText(std::string_view table, const std::vector<std::string>& fields, std::size_t rows = 1);
 
 // Why a name may not be placed in SQL text (a quote, bracket, semicolon, backtick or control
 // character, or blank), as a UTF-8 message; nothing when it may.

@@ -80,6 +80,7 @@ TEST(InsertText, ExactStatement)
 {
     EXPECT_EQ(insertText("t", {"a", "b"}), "insert into t( a , b  ) values(:p1 , :p2 )");
     EXPECT_EQ(insertText("[t]", {"col01"}), "insert into [t]( col01  ) values(:p1 )");
+    EXPECT_EQ(insertText("t", {"a", "b"}, 2), "insert into t( a , b  ) values(:p1 , :p2 ),(:p3 , :p4 )");
 }
 
 TEST(SafeNames, RefuseWhatCouldEndOrExtendAStatement)
