@@ -4,16 +4,32 @@
 //
 //   tarvimo-ui-preview WINDOW [--busy | --empty-ok] [--grab FILE]
 //
-// WINDOW: search (the multi-site search dialog) or search-single (the mobile-number one).
-// --busy shows the dialog as it looks while its tasks are being made; --empty-ok presses
-// OK with no keyword, so the dialog's warning box shows. --grab FILE saves the whole screen
-// as PNG half a second after the window is up, then quits.
+// WINDOW: search (the multi-site search dialog) or search-single (the mobile-number one);
+// the output windows: export-text and export-db (the export dialog to a text file and to a
+// database, the latter with a SQLite file's tables listed), dbset (the connection dialog),
+// oracle, mysql, connstr (the connection-string editor for ODBC), mapping (the column
+// mapping with its drop-down open), query (the query dialog showing a table) and progress
+// (the export's progress window). --busy shows the search dialog as it looks while its
+// tasks are being made, the export dialog with its busy label; --empty-ok presses OK with no
+// keyword, so the search dialog's warning box shows. --grab FILE saves the whole screen as
+// PNG half a second after the window is up, then quits.
 #include "directory/ui/search_dialog.h"
+#include "output/ui/data_query_dialog.h"
+#include "output/ui/db_dialogs.h"
+#include "output/ui/db_interface_dialog.h"
+#include "output/ui/export_dialog.h"
+#include "output/ui/progress_window.h"
 
 #include "base/files.h"
+#include "base/text.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +40,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -35,6 +52,122 @@ public:
     void startTaskByName(const std::string&, const std::string&, bool) override {}
 };
 
+namespace output = tarvimo::output;
+namespace oui = tarvimo::output::ui;
+using tarvimo::text::gbk;
+
+// A grid of a few company rows, as a run leaves it.
+void fillGrid(tarvimo::run::ResultGrid& grid)
+{
+    grid.setTitles({gbk("序号"), gbk("公司名称"), gbk("联系人"), gbk("手机号"), gbk("地址")}, 5);
+    grid.appendRow({"1", gbk("华东液压机械有限公司"), gbk("张三"), "13900000001", gbk("上海市浦东新区")});
+    grid.appendRow({"2", gbk("北方泵业制造厂"), gbk("李四"), "13900000002", gbk("天津市西青区")});
+    grid.appendRow({"3", gbk("南山精密机械"), gbk("王五"), "13900000003", gbk("深圳市南山区")});
+}
+
+// A SQLite file with two tables, the first with rows, named by section DB of the settings.
+void makeDatabase(const std::string& home, const std::string& settings)
+{
+    const std::string file = home + "/rows.db";
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "preview");
+        db.setDatabaseName(QString::fromStdString(file));
+        db.open();
+        QSqlQuery(db).exec("create table company (name varchar(255), contact varchar(255), phone varchar(255))");
+        QSqlQuery(db).exec(QString::fromUtf8("insert into company values ('华东液压机械有限公司', '张三', '13900000001')"));
+        QSqlQuery(db).exec(QString::fromUtf8("insert into company values ('北方泵业制造厂', '李四', '13900000002')"));
+        QSqlQuery(db).exec("create table archive (name varchar(255))");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("preview");
+    tarvimo::files::writeAtomic(settings, "[DB]\r\nDbType=1\r\nDBConnectStr=Data Source=" + file + "\r\n");
+}
+
+// The output windows; null for a name that is none of them.
+std::unique_ptr<QWidget> outputWindow(const QString& window, const std::string& home, tarvimo::run::ResultGrid& grid,
+                                      bool busy)
+{
+    const std::string settings = home + "/DefaultSet.ini";
+    fillGrid(grid);
+    if (window == "export-text" || window == "export-db") {
+        const bool db = window == "export-db";
+        if (db)
+            makeDatabase(home, settings);
+        auto d = std::make_unique<oui::ExportDialog>(grid, db ? output::kDatabase : output::kTextFile, settings);
+        if (db) {
+            d->findChild<QPushButton*>("Button5")->click();
+            auto* tables = d->findChild<QListWidget*>("CheckListBox1");
+            if (tables->count() > 0)
+                tables->setCurrentRow(0);
+        }
+        if (busy) {
+            // After the dialog's first tick, which shows the model's idle state.
+            auto* raw = d.get();
+            QTimer::singleShot(100, raw, [raw] {
+                raw->findChild<QLabel*>("qsh")->show();
+                raw->findChild<QPushButton*>("saveok")->setEnabled(false);
+            });
+        }
+        return d;
+    }
+    if (window == "dbset") {
+        makeDatabase(home, settings);
+        return std::make_unique<oui::DbSetDialog>(settings);
+    }
+    if (window == "oracle")
+        return std::make_unique<oui::OracleDialog>(settings);
+    if (window == "mysql")
+        return std::make_unique<oui::MySqlDialog>(settings);
+    if (window == "connstr") {
+        auto d = std::make_unique<oui::ConnectionStringDialog>(output::kSqlServer, output::listOdbcSources());
+        auto* sources = d->findChild<QListWidget*>("sources");
+        for (int i = 0; i < sources->count(); ++i)
+            if (sources->item(i)->flags() & Qt::ItemIsSelectable) {
+                sources->setCurrentRow(i);
+                break;
+            }
+        d->findChild<QLineEdit*>("database")->setText(QString::fromStdString(home + "/rows.db"));
+        return d;
+    }
+    if (window == "mapping") {
+        static output::ColumnMapping mapping;
+        auto d = std::make_unique<oui::DbInterfaceDialog>("company", std::vector<std::string>{"name", "contact", "phone"},
+                                                          mapping, &grid);
+        auto* raw = d.get();
+        // Two columns chosen as a person chooses them, then the drop-down open on a third.
+        QTimer::singleShot(100, raw, [raw] {
+            auto* cells = raw->findChild<QTableWidget*>("StringGrid1");
+            auto* drop = raw->findChild<QComboBox*>("ComboBox1");
+            for (auto [row, entry] : {std::pair{1, 1}, std::pair{2, 2}}) {
+                cells->setCurrentCell(row, 2);
+                drop->setCurrentIndex(entry);
+                emit drop->activated(entry);
+            }
+            cells->setCurrentCell(3, 2);
+        });
+        return d;
+    }
+    if (window == "query") {
+        makeDatabase(home, settings);
+        auto d = std::make_unique<oui::DataQueryDialog>(settings);
+        auto* raw = d.get();
+        QTimer::singleShot(100, raw, [raw] {
+            raw->findChild<QPushButton*>("Button1")->click();
+            auto* tables = raw->findChild<QListWidget*>("ListBox1");
+            if (tables->count() > 0)
+                emit tables->itemDoubleClicked(tables->item(0));
+        });
+        return d;
+    }
+    if (window == "progress") {
+        auto w = std::make_unique<oui::ProgressWindow>();
+        auto* raw = w.get();
+        QTimer::singleShot(0, raw, [raw] { raw->progress(40, 100); });
+        return w;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,7 +176,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName("Tarvimo");
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: tarvimo-ui-preview search|search-single [--busy] [--grab FILE]\n");
+        std::fprintf(stderr, "usage: tarvimo-ui-preview search|search-single|export-text|export-db|dbset|oracle|mysql|"
+                             "connstr|mapping|query|progress [--busy|--empty-ok] [--grab FILE]\n");
         return 2;
     }
     const QString window = args[1];
@@ -54,6 +188,23 @@ int main(int argc, char** argv)
 
     QTemporaryDir home;
     auto env = tarvimo::engine::Environment::forHome(home.path().toStdString());
+    auto grab = [&] {
+        if (grabFile.isEmpty())
+            return;
+        QTimer::singleShot(500, &app, [&] {
+            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+            const bool saved = shot.save(grabFile, "PNG");
+            std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", qPrintable(grabFile));
+            app.exit(saved ? 0 : 1);
+        });
+    };
+    tarvimo::run::ResultGrid grid;
+    if (std::unique_ptr<QWidget> output = outputWindow(window, home.path().toStdString(), grid, busy)) {
+        if (window != "progress")
+            output->show();
+        grab();
+        return app.exec();
+    }
     NoTabs tabs;
     using tarvimo::directory::ui::SearchDialog;
     if (window != "search" && window != "search-single") {
@@ -72,13 +223,6 @@ int main(int argc, char** argv)
     dialog.show();
     if (emptyOk)
         QTimer::singleShot(100, &dialog, [&] { dialog.bitBtn1()->click(); });
-    if (!grabFile.isEmpty()) {
-        QTimer::singleShot(500, &app, [&] {
-            const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
-            const bool saved = shot.save(grabFile, "PNG");
-            std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", qPrintable(grabFile));
-            app.exit(saved ? 0 : 1);
-        });
-    }
+    grab();
     return app.exec();
 }
