@@ -75,19 +75,15 @@ private:
     std::size_t pendingRows_ = 0;
 };
 
-// Walks rows rowFrom .. rowTo clipped to the grid, calling 'each' with the row index.
+// Walks the rows, reporting (row - rowFrom, rowTo - 1) to the progress window first.
 template <typename Each>
 void forEachRow(const run::ResultGrid& grid, int rowTo, int rowFrom, const InsertProgress& progress, Each each)
 {
-    for (long long r = rowFrom; r <= rowTo; ++r) {
-        if (r < 0)
-            continue;
-        if (r >= grid.gridRowCount())
-            break;
+    forEachRowInRange(grid, rowFrom, rowTo, [&](int row) {
         if (progress)
-            progress(static_cast<int>(r - rowFrom), rowTo - 1);
-        each(static_cast<int>(r));
-    }
+            progress(clampToInt(static_cast<long long>(row) - rowFrom), clampToInt(static_cast<long long>(rowTo) - 1));
+        each(row);
+    });
 }
 
 struct QStringHash {

@@ -149,7 +149,8 @@ bool TexportForm::connect()
     std::string wanted = kindSettings.connectStr;
     if (!text::trimView(accessFile).empty()) {
         dbType = kAccess;
-        wanted = accessConnectionString(accessFile);
+        // The connection string is GBK text like the stored one.
+        wanted = accessConnectionString(text::utf8ToGbk(accessFile));
     }
     target.kind = dbType;
     target.connectionString = wanted;

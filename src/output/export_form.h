@@ -30,8 +30,6 @@ public:
         // hidden by progressDone.
         std::function<void(int position, int maximum)> progress;
         std::function<void()> progressDone;
-        // "配置连接...": the connection dialog, modal.
-        std::function<void()> configureConnection;
         // "定义数据接口": the mapping dialog for the table (empty for MySQL) and its fields;
         // it writes the form's mapping on confirmation.
         std::function<void(TexportForm& form, const std::string& table, const std::vector<std::string>& fields)>
@@ -70,7 +68,9 @@ public:
     int dbType = kNotConnected;
     std::string connectionString;
     ColumnMapping mapping;
-    std::string accessFile, accessTable;  // the Access quick export
+    // The desktop-database quick export: the file (a path, UTF-8 like every path) and the
+    // table (GBK).
+    std::string accessFile, accessTable;
 
     // The first tick after showing: runs the Access quick export when accessFile is set.
     // True when the dialog closes.

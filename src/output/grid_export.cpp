@@ -8,13 +8,6 @@
 
 namespace tarvimo::output {
 
-namespace {
-int clampToInt(long long v)
-{
-    return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-} // namespace
-
 std::string gridText(const run::ResultGrid& grid, const GridRange& range, const std::string& separator,
                      const ExportHooks* hooks)
 {
@@ -35,19 +28,15 @@ std::string gridText(const run::ResultGrid& grid, const GridRange& range, const 
 
     std::string out;
     bool first = true;
-    for (long long r = range.rowFrom; r <= range.rowTo; ++r) {
-        if (r < 0)
-            continue;
-        if (r >= grid.gridRowCount())
-            break;
-        const int row = static_cast<int>(r);
+    forEachRowInRange(grid, range.rowFrom, range.rowTo, [&](int row) {
         if (hooks && hooks->progress)
-            hooks->progress(clampToInt(r - range.rowFrom), clampToInt(static_cast<long long>(range.rowTo) - range.rowFrom));
+            hooks->progress(clampToInt(static_cast<long long>(row) - range.rowFrom),
+                            clampToInt(static_cast<long long>(range.rowTo) - range.rowFrom));
         if (first && range.withTitles)
             out += lineOf(0);
         first = false;
         out += lineOf(row);
-    }
+    });
     return out;
 }
 

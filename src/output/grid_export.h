@@ -9,7 +9,9 @@
 
 #include "run/result_grid.h"
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +32,26 @@ struct GridRange {
         return (c == 0 && includeColumnZero) || (c >= colFrom && c <= colTo && c <= kMaxColumn);
     }
 };
+
+// A gauge value: ranges typed by the user reach far beyond the grid.
+inline int clampToInt(long long v)
+{
+    return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// Calls each(row) for the rows rowFrom .. rowTo in ascending order, clipped to the grid:
+// rows below 0 are skipped, and the walk stops after the grid's last row.
+template <typename Each>
+void forEachRowInRange(const run::ResultGrid& grid, int rowFrom, int rowTo, Each each)
+{
+    for (long long r = rowFrom; r <= rowTo; ++r) {
+        if (r < 0)
+            continue;
+        if (r >= grid.gridRowCount())
+            break;
+        each(static_cast<int>(r));
+    }
+}
 
 // What the writer needs of the desktop: a progress gauge and the shell's "open".
 struct ExportHooks {

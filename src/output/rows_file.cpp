@@ -41,8 +41,21 @@ void loadRowsText(std::string_view bytes, run::ResultGrid& grid)
     }
     const std::vector<std::string> titles = cellsOf(lines.front());
     grid.setTitles(titles, std::max<int>(1, static_cast<int>(titles.size())));
-    for (std::size_t i = 1; i < lines.size(); ++i)
-        grid.appendRow(cellsOf(lines[i]));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::vector<std::string> cells = cellsOf(lines[i]);
+        if (cells.size() > static_cast<std::size_t>(grid.gridColumnCount()))
+            cells.resize(static_cast<std::size_t>(grid.gridColumnCount()));
+        // Cells never filled in the run are written empty at the end of a row; leaving
+        // them out keeps the length record as the run had it.
+        while (!cells.empty() && cells.back().empty())
+            cells.pop_back();
+        grid.appendRow(cells);
+        // The append stores an empty field as a blank to hold its place; the file said empty.
+        const int row = grid.gridRowCount() - 2;
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            if (cells[c].empty())
+                grid.setCell(row, static_cast<int>(c), std::string());
+    }
 }
 
 void loadRowsFile(const std::string& path, run::ResultGrid& grid)

@@ -61,19 +61,15 @@ void writeWorkbook(const run::ResultGrid& grid, const GridRange& range, const st
             }
         };
         bool first = true;
-        for (long long r = range.rowFrom; r <= range.rowTo; ++r) {
-            if (r < 0)
-                continue;
-            if (r >= grid.gridRowCount())
-                break;
+        forEachRowInRange(grid, range.rowFrom, range.rowTo, [&](int row) {
             if (hooks.progress)
-                hooks.progress(static_cast<int>(r - range.rowFrom),
-                               static_cast<int>(std::min<long long>(static_cast<long long>(range.rowTo) - range.rowFrom, 1 << 30)));
+                hooks.progress(clampToInt(static_cast<long long>(row) - range.rowFrom),
+                               clampToInt(static_cast<long long>(range.rowTo) - range.rowFrom));
             if (first && range.withTitles)
                 put(0, 0);
             first = false;
-            put(static_cast<int>(r), static_cast<int>(r));
-        }
+            put(row, row);
+        });
         const lxw_error e = workbook_close(wb.release());
         if (e != LXW_NO_ERROR)
             throw files::FileError(std::string("workbook: ") + lxw_strerror(e));

@@ -316,7 +316,7 @@ TEST(DatabaseExport, AccessQuickExportMakesTheFileAndTheTable)
 {
     Fixture f;
     TexportForm form = f.form(kDatabase);
-    form.accessFile = f.dir.file("new/quick.mdb");
+    form.accessFile = f.dir.file("新建/quick.mdb");
     form.accessTable = g("公司");
     ASSERT_TRUE(form.shown());
     EXPECT_EQ(f.said.entries.back().text, "导入数据库完毕. 成功保存3行.");
@@ -359,7 +359,11 @@ TEST(DatabaseExport, TheGridIsNeverChanged)
     TexportForm form = f.form(kDatabase);
     form.useNewTable = true;
     form.newTableName = "t";
+    // Ranges far beyond the grid are clipped to it.
+    form.rowFrom = "-2147483648";
+    form.rowTo = "2147483647";
     ASSERT_TRUE(form.save());
+    EXPECT_EQ(form.rowsStored(), 4) << "the title row too, as the range starts below row 1";
     EXPECT_EQ(f.grid.gridRowCount(), rows);
     EXPECT_EQ((std::vector<std::string>{f.grid.cell(1, 1), f.grid.cell(2, 1)}), before);
 }

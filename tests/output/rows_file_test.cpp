@@ -31,8 +31,10 @@ TEST(RowsFile, EmptyAndHandMadeFiles)
     run::ResultGrid grid;
     output::loadRowsText("", grid);
     EXPECT_EQ(grid.dataRowCount(), 0);
-    output::loadRowsText("a\tb\nx\ty\n\n", grid);
+    output::loadRowsText("a\tb\tc\nx\t\ty\n\n", grid);
     EXPECT_EQ(grid.title(1), "b");
     EXPECT_EQ(grid.cell(1, 0), "x");
+    EXPECT_EQ(grid.cell(1, 1), "") << "an empty cell stays empty";
+    EXPECT_EQ(grid.cell(1, 2), "y");
     EXPECT_EQ(grid.dataRowCount(), 1);
 }

@@ -9,6 +9,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include <array>
+
 namespace tarvimo::output::ui {
 
 namespace {
@@ -129,78 +131,61 @@ void DbSetDialog::showForm()
 
 // ---- Oracle and MySQL ----------------------------------------------------------------
 
+namespace {
+
+// The Oracle and MySQL dialogs: one box per value of the form (the third masked), and
+// "测试连接..." / "保存" / "关闭" working on what was typed.
+template <typename Form, std::size_t N>
+void buildConnectForm(QDialog* dialog, Form& form, const char* const (&captions)[N], const std::array<std::string*, N>& values,
+                      QLineEdit* (&edits)[N])
+{
+    auto* boxes = new QFormLayout;
+    for (std::size_t i = 0; i < N; ++i) {
+        edits[i] = makeEdit(dialog, ("Edit" + std::to_string(i + 1)).c_str());
+        edits[i]->setText(fromGbk(*values[i]));
+        boxes->addRow(captionFor(edits[i], captions[i]), edits[i]);
+    }
+    edits[2]->setEchoMode(QLineEdit::Password);
+    const auto take = [values, &edits] {
+        for (std::size_t i = 0; i < N; ++i)
+            *values[i] = toGbk(edits[i]->text());
+    };
+    QPushButton *test, *save, *close;
+    connectDialogFrame(dialog, boxes, test, save, close);
+    QObject::connect(test, &QPushButton::clicked, dialog, [take, &form] {
+        take();
+        form.test();
+    });
+    QObject::connect(save, &QPushButton::clicked, dialog, [take, &form, dialog] {
+        take();
+        if (form.save())
+            dialog->accept();
+    });
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+} // namespace
+
 OracleDialog::OracleDialog(std::string settingsPath, QWidget* parent, Services services)
     : OutputDialog(parent, services), form_(std::move(settingsPath), messages())
 {
     setObjectName("TDBconnectFormOracle");
-    const char* captions[] = {"服务名:", "用户名:", "密码:"};
-    const std::string* values[] = {&form_.serverName, &form_.userName, &form_.password};
-    auto* boxes = new QFormLayout;
-    for (int i = 0; i < 3; ++i) {
-        edits_[i] = makeEdit(this, ("Edit" + std::to_string(i + 1)).c_str());
-        edits_[i]->setText(fromGbk(*values[i]));
-        boxes->addRow(captionFor(edits_[i], captions[i]), edits_[i]);
-    }
-    edits_[2]->setEchoMode(QLineEdit::Password);
-    QPushButton *test, *save, *close;
-    connectDialogFrame(this, boxes, test, save, close);
-    connect(test, &QPushButton::clicked, this, [this] {
-        take();
-        form_.test();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        take();
-        if (form_.save())
-            accept();
-    });
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    const char* const captions[] = {"服务名:", "用户名:", "密码:"};
+    buildConnectForm(this, form_, captions, {&form_.serverName, &form_.userName, &form_.password}, edits_);
 }
 
 OracleDialog::~OracleDialog() { detachChildren(); }
-
-void OracleDialog::take()
-{
-    form_.serverName = toGbk(edits_[0]->text());
-    form_.userName = toGbk(edits_[1]->text());
-    form_.password = toGbk(edits_[2]->text());
-}
 
 MySqlDialog::MySqlDialog(std::string settingsPath, QWidget* parent, Services services)
     : OutputDialog(parent, services), form_(std::move(settingsPath), messages())
 {
     setObjectName("TDBconnectForm");
-    const char* captions[] = {"服务器:", "用户名:", "密码:", "数据库:", "端口:"};
-    const std::string* values[] = {&form_.serverName, &form_.userName, &form_.password, &form_.database,
-                                   &form_.port};
-    auto* boxes = new QFormLayout;
-    for (int i = 0; i < 5; ++i) {
-        edits_[i] = makeEdit(this, ("Edit" + std::to_string(i + 1)).c_str());
-        edits_[i]->setText(fromGbk(*values[i]));
-        boxes->addRow(captionFor(edits_[i], captions[i]), edits_[i]);
-    }
-    edits_[2]->setEchoMode(QLineEdit::Password);
-    QPushButton *test, *save, *close;
-    connectDialogFrame(this, boxes, test, save, close);
-    connect(test, &QPushButton::clicked, this, [this] {
-        take();
-        form_.test();
-    });
-    connect(save, &QPushButton::clicked, this, [this] {
-        take();
-        if (form_.save())
-            accept();
-    });
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    const char* const captions[] = {"服务器:", "用户名:", "密码:", "数据库:", "端口:"};
+    buildConnectForm(this, form_, captions,
+                     {&form_.serverName, &form_.userName, &form_.password, &form_.database, &form_.port}, edits_);
 }
 
 MySqlDialog::~MySqlDialog() { detachChildren(); }
-
-void MySqlDialog::take()
-{
-    std::string* values[] = {&form_.serverName, &form_.userName, &form_.password, &form_.database, &form_.port};
-    for (int i = 0; i < 5; ++i)
-        *values[i] = toGbk(edits_[i]->text());
-}
 
 // ---- ConnectionStringDialog ----------------------------------------------------------
 

@@ -51,7 +51,6 @@ public:
     TDBconnectFormOracle& form() { return form_; }
 
 private:
-    void take();
     TDBconnectFormOracle form_;
     QLineEdit* edits_[3];
 };
@@ -66,7 +65,6 @@ public:
     TDBconnectForm& form() { return form_; }
 
 private:
-    void take();
     TDBconnectForm form_;
     QLineEdit* edits_[5];
 };

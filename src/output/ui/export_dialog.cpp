@@ -36,7 +36,6 @@ ExportDialog::ExportDialog(const run::ResultGrid& grid, int targetKind, std::str
     hooks.openFile = [this](const std::string& path) { return desktop().openFile(q(path)); };
     hooks.progress = [this](int position, int maximum) { progress_->progress(position, maximum); };
     hooks.progressDone = [this] { progress_->done(); };
-    hooks.configureConnection = [this] { configureConnection(); };
     hooks.openMapping = [this](TexportForm& form, const std::string& table, const std::vector<std::string>& fields) {
         DbInterfaceDialog d(table, fields, form.mapping, &grid_, this, this->services());
         d.exec();
