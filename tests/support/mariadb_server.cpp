@@ -66,9 +66,12 @@ bool MariaDbServer::available()
 MariaDbServer::MariaDbServer(std::string folder) : folder_(std::move(folder))
 {
     std::filesystem::create_directories(folder_ + "/data");
+    // A folder of its own for temporary tables: servers of tests running side by side
+    // must not share /tmp.
+    std::filesystem::create_directories(folder_ + "/tmp");
     const ProgramResult init = runProgram({findProgram("mariadb-install-db"), "--no-defaults", "--user=root",
                                            "--datadir=" + folder_ + "/data", "--auth-root-authentication-method=normal",
-                                           "--skip-test-db"},
+                                           "--skip-test-db", "--tmpdir=" + folder_ + "/tmp"},
                                           folder_ + "/install.log");
     if (init.exitCode != 0)
         throw std::runtime_error("mariadb-install-db failed:\n" + init.output);
@@ -87,7 +90,7 @@ void MariaDbServer::start()
         port_ = freePort();
     server_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{findProgram("mariadbd"), "--no-defaults", "--user=root", "--datadir=" + folder_ + "/data",
-                                 "--socket=" + folder_ + "/mysqld.sock", "--pid-file=" + folder_ + "/mysqld.pid",
+                                 "--tmpdir=" + folder_ + "/tmp", "--socket=" + folder_ + "/mysqld.sock", "--pid-file=" + folder_ + "/mysqld.pid",
                                  "--bind-address=127.0.0.1", "--port=" + std::to_string(port_), "--skip-grant-tables",
                                  "--character-set-server=utf8mb4", "--collation-server=utf8mb4_bin", "--local-infile=1",
                                  "--innodb-buffer-pool-size=128M", "--skip-log-bin"},
