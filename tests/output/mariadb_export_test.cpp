@@ -97,6 +97,12 @@ TEST(MariaDbExport, NewTableThenMappedInsertWithoutDuplicates)
     EXPECT_FALSE(form.save());
     EXPECT_NE(f.said.entries.back().text.find("不能用于数据库"), std::string::npos);
     EXPECT_EQ(f.server->sql("select count(*) from firms", "rows_db"), "3\n");
+
+    // A typed field the table does not have: the MySQL wording of the failure.
+    form.mapping = {{"1"}, {"nofield"}, {}, "firms"};
+    EXPECT_FALSE(form.save());
+    EXPECT_EQ(f.said.entries.back(),
+              (Entry{Entry::Warning, "导入数据库出现异常！出现在第1行.\r\n导入数据库异常问题请参看本窗口的帮助"}));
 }
 
 TEST(MariaDbExport, ServerLostMidExportCommitsNothing)

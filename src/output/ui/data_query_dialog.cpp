@@ -53,7 +53,7 @@ DataQueryDialog::DataQueryDialog(std::string settingsPath, QWidget* parent, Serv
         d.exec();
     });
     connect(tables_, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { open(tables_->row(item)); });
+            [this](QListWidgetItem* item) { openTable(tables_->row(item)); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -72,7 +72,7 @@ void DataQueryDialog::refresh()
         tables_->addItem(fromGbk(table));
 }
 
-void DataQueryDialog::open(int row)
+void DataQueryDialog::openTable(int row)
 {
     if (row < 0 || row >= static_cast<int>(query_.tables.size()))
         return;

@@ -24,7 +24,7 @@ public:
 
 private:
     void refresh();
-    void open(int row);
+    void openTable(int row);
 
     std::string settingsPath_;
     TDBdataQuery query_;
