@@ -20,6 +20,7 @@
 // A server closes an idle kept connection after 2 s, so stopping takes at most that long.
 // Exit status: 0 after a stop, 1 when the port cannot be bound or the server fails, 2 for
 // wrong usage.
+#include "base/stop_signals.h"
 #include "base/text.h"
 
 #include <httplib.h>
@@ -32,7 +33,6 @@
 #include <ctime>
 #include <iostream>
 #include <map>
-#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -233,14 +233,8 @@ int main(int argc, char** argv)
         }
     }
 
-    // Blocked before any thread exists, so every server thread inherits the mask and only
-    // the main thread's sigtimedwait ever takes these signals.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before any thread exists, so every server thread inherits the mask.
+    const sigset_t stopSignals = tarvimo::stop_signals::block();
 
     const std::map<std::string, std::string> pages = buildPages();
 
@@ -286,10 +280,7 @@ int main(int argc, char** argv)
     std::cout << bound << std::endl;
 
     // Polled with a time-out so that an accept loop that ended by itself ends the program.
-    const timespec tick{0, 200 * 1000 * 1000};
-    bool stopped = false;
-    while (!stopped && !listenEnded)
-        stopped = sigtimedwait(&stopSignals, nullptr, &tick) > 0;
+    const bool stopped = tarvimo::stop_signals::wait(stopSignals, [&] { return !listenEnded; });
     server.stop();
     listener.join();
     return stopped ? 0 : 1;

@@ -17,17 +17,6 @@ bool isAlnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c 
 // Bytes the GBK forms leave as they are.
 bool gbkUnreserved(unsigned char c) { return isAlnum(c) || c == '-' || c == '.' || c == '_'; }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Code points of UTF-8 text; false for text that is no valid UTF-8.
 bool codePoints(std::string_view s, std::vector<std::uint32_t>& out)
 {
@@ -84,8 +73,8 @@ std::string percentDecode(std::string_view s, bool plusIsBlank)
 {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2]));
+        if (s[i] == '%' && i + 2 < s.size() && text::hexDigitValue(s[i + 1]) >= 0 && text::hexDigitValue(s[i + 2]) >= 0) {
+            out += static_cast<char>(text::hexDigitValue(s[i + 1]) * 16 + text::hexDigitValue(s[i + 2]));
             i += 2;
         } else if (s[i] == '+' && plusIsBlank) {
             out += ' ';
@@ -156,8 +145,8 @@ private:
             return state == 0;
         if (failed_[at][static_cast<std::size_t>(state)])
             return false;
-        if (at + 1 < s_.size() && hexValue(s_[at]) >= 0 && hexValue(s_[at + 1]) >= 0) {
-            const auto b = static_cast<unsigned char>(hexValue(s_[at]) * 16 + hexValue(s_[at + 1]));
+        if (at + 1 < s_.size() && text::hexDigitValue(s_[at]) >= 0 && text::hexDigitValue(s_[at + 1]) >= 0) {
+            const auto b = static_cast<unsigned char>(text::hexDigitValue(s_[at]) * 16 + text::hexDigitValue(s_[at + 1]));
             if (const int to = next(state, b); to >= 0 && !gbkUnreserved(b)) {
                 bytes += static_cast<char>(b);
                 if (walk(at + 2, to, bytes))
@@ -190,7 +179,7 @@ std::optional<std::string> fromUtf16DashHex(std::string_view s)
             return std::nullopt;
         std::uint32_t u = 0;
         for (std::size_t k = 1; k <= 4; ++k) {
-            const int v = hexValue(s[i + k]);
+            const int v = text::hexDigitValue(s[i + k]);
             if (v < 0)
                 return std::nullopt;
             u = u * 16 + static_cast<std::uint32_t>(v);

@@ -22,6 +22,7 @@
 // second. Exit status: 0 after a stop, 1 when the port cannot be bound, FILE cannot be
 // written or the server fails, 2 for wrong usage.
 #include "base/files.h"
+#include "base/stop_signals.h"
 #include "demo_world/demo_world.h"
 
 #include <cerrno>
@@ -29,7 +30,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,14 +133,8 @@ int main(int argc, char** argv)
         }
     }
 
-    // Blocked before any thread exists, so every server thread inherits the mask and only
-    // the main thread's sigtimedwait ever takes these signals.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before any thread exists, so every server thread inherits the mask.
+    const sigset_t stopSignals = tarvimo::stop_signals::block();
 
     options.bindAddress = kBindAddress;
     DemoWorld world(options);
@@ -159,10 +153,7 @@ int main(int argc, char** argv)
     std::cout << world.port() << std::endl;
 
     // Polled with a time-out so that a server that ended by itself ends the program.
-    const timespec tick{0, 200 * 1000 * 1000};
-    bool stopped = false;
-    while (!stopped && world.running())
-        stopped = sigtimedwait(&stopSignals, nullptr, &tick) > 0;
+    const bool stopped = tarvimo::stop_signals::wait(stopSignals, [&] { return world.running(); });
     world.stop();
     return stopped ? 0 : 1;
 }

@@ -255,6 +255,17 @@ std::string oneLine(std::string_view s)
     return out;
 }
 
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool isValidUtf8(std::string_view s)
 {
     std::size_t i = 0;
@@ -345,15 +356,8 @@ bool parseInt32(std::string_view s, int& out, bool allowHex)
         return false;
     long long v = 0;
     for (; i < s.size(); ++i) {
-        char c = s[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
+        const int d = hexDigitValue(s[i]);
+        if (d < 0 || d >= base)
             return false;
         v = v * base + d;
         // Hexadecimal texts may spell the full 32-bit pattern (0xFFFFFFFF is -1).

@@ -82,6 +82,9 @@ bool replaceAllNoCaseInPlace(std::string& s, std::string_view from, std::string_
 // one line can then never smuggle further lines into a file or a request.
 std::string oneLine(std::string_view s);
 
+// The value of a hexadecimal digit (either case); -1 for any other character.
+int hexDigitValue(char c);
+
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool isValidUtf8(std::string_view s);
 

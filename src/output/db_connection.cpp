@@ -1,6 +1,7 @@
 #include "output/db_connection.h"
 
 #include "base/text.h"
+#include "run/qt_text.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,18 +13,7 @@ namespace tarvimo::output {
 
 namespace {
 
-QString qs(std::string_view gbk)
-{
-    const std::string utf8 = text::gbkToUtf8(gbk);
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string gbkOf(const QString& s)
-{
-    return text::utf8ToGbk(s.toStdString());
-}
-
-// Seconds a SQLite writer waits for another's lock before the statement fails.
+// Milliseconds a SQLite writer waits for another's lock before the statement fails.
 constexpr int kSqliteBusyMs = 2000;
 constexpr int kMySqlPort = 3306;
 
@@ -64,7 +54,7 @@ QString sqlValue(std::string_view gbk)
 {
     if (gbk.empty())
         return QStringLiteral("");
-    return qs(gbk);
+    return fromGbk(gbk);
 }
 
 std::string driverError(const QSqlDatabase& db)
@@ -93,7 +83,7 @@ void DbConnection::open(const DbTarget& target)
     case kSqlServer:
     case kDb2:
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
-        db.setDatabaseName(qs(target.connectionString));
+        db.setDatabaseName(fromGbk(target.connectionString));
         break;
     case kAccess: {
         const std::string file = dataSourceFile(target.connectionString);
@@ -103,22 +93,22 @@ void DbConnection::open(const DbTarget& target)
             QSqlDatabase::removeDatabase(name_);
             throw DbError("the connection string names no database file (Data Source=...)");
         }
-        db.setDatabaseName(qs(file));
+        db.setDatabaseName(fromGbk(file));
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyMs));
         break;
     }
     case kOracle:
         db = QSqlDatabase::addDatabase(QStringLiteral("QOCI"), name_);
-        db.setDatabaseName(qs(target.oracle.serverName));
-        db.setUserName(qs(target.oracle.userName));
-        db.setPassword(qs(target.oracle.password));
+        db.setDatabaseName(fromGbk(target.oracle.serverName));
+        db.setUserName(fromGbk(target.oracle.userName));
+        db.setPassword(fromGbk(target.oracle.password));
         break;
     case kMySql: {
         db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name_);
-        db.setHostName(qs(target.mysql.serverName));
-        db.setUserName(qs(target.mysql.userName));
-        db.setPassword(qs(target.mysql.password));
-        db.setDatabaseName(qs(target.mysql.database));
+        db.setHostName(fromGbk(target.mysql.serverName));
+        db.setUserName(fromGbk(target.mysql.userName));
+        db.setPassword(fromGbk(target.mysql.password));
+        db.setDatabaseName(fromGbk(target.mysql.database));
         int port = kMySqlPort;
         if (!text::parseInt32(text::trim(target.mysql.port), port, false) || port <= 0 || port > 65535)
             port = kMySqlPort;
@@ -171,17 +161,17 @@ std::vector<std::string> DbConnection::tables() const
 {
     std::vector<std::string> out;
     for (const QString& t : database().tables(QSql::Tables))
-        out.push_back(gbkOf(t));
+        out.push_back(toGbk(t));
     return out;
 }
 
 std::vector<std::string> DbConnection::fields(const std::string& table) const
 {
     const std::string name = kind_ == kOracle ? text::toUpper(table) : table;
-    const QSqlRecord record = database().record(qs(name));
+    const QSqlRecord record = database().record(fromGbk(name));
     std::vector<std::string> out;
     for (int i = 0; i < record.count(); ++i)
-        out.push_back(gbkOf(record.fieldName(i)));
+        out.push_back(toGbk(record.fieldName(i)));
     if (out.empty())
         throw DbError("table " + text::gbkToUtf8(table) + " has no fields or does not exist");
     return out;
@@ -191,7 +181,7 @@ void DbConnection::exec(const std::string& sql)
 {
     QSqlDatabase db = database();
     QSqlQuery query(db);
-    if (!query.exec(qs(sql)))
+    if (!query.exec(fromGbk(sql)))
         throw DbError(query.lastError().text().toStdString());
 }
 

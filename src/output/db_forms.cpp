@@ -84,49 +84,40 @@ bool saved(Write write, UserMessages& messages)
 } // namespace
 
 TDBconnectFormOracle::TDBconnectFormOracle(std::string settingsPath, UserMessages& messages)
-    : settingsPath_(std::move(settingsPath)), messages_(messages)
+    : OracleSettings(settings::readOracleSettings(settingsPath)), settingsPath_(std::move(settingsPath)),
+      messages_(messages)
 {
-    const settings::OracleSettings s = settings::readOracleSettings(settingsPath_);
-    serverName = s.serverName;
-    userName = s.userName;
-    password = s.password;
 }
 
 bool TDBconnectFormOracle::save()
 {
-    return saved([&] { settings::writeOracleSettings(settingsPath_, {serverName, userName, password}); }, messages_);
+    return saved([&] { settings::writeOracleSettings(settingsPath_, *this); }, messages_);
 }
 
 void TDBconnectFormOracle::test()
 {
     DbTarget target;
     target.kind = kOracle;
-    target.oracle = {serverName, userName, password};
+    target.oracle = *this;
     testConnection(target, messages_);
 }
 
 TDBconnectForm::TDBconnectForm(std::string settingsPath, UserMessages& messages)
-    : settingsPath_(std::move(settingsPath)), messages_(messages)
+    : MySqlSettings(settings::readMySqlSettings(settingsPath)), settingsPath_(std::move(settingsPath)),
+      messages_(messages)
 {
-    const settings::MySqlSettings s = settings::readMySqlSettings(settingsPath_);
-    serverName = s.serverName;
-    userName = s.userName;
-    password = s.password;
-    database = s.database;
-    port = s.port;
 }
 
 bool TDBconnectForm::save()
 {
-    return saved([&] { settings::writeMySqlSettings(settingsPath_, {serverName, userName, password, database, port}); },
-                 messages_);
+    return saved([&] { settings::writeMySqlSettings(settingsPath_, *this); }, messages_);
 }
 
 void TDBconnectForm::test()
 {
     DbTarget target;
     target.kind = kMySql;
-    target.mysql = {serverName, userName, password, database, port};
+    target.mysql = *this;
     testConnection(target, messages_);
 }
 

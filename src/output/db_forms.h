@@ -45,10 +45,10 @@ private:
     DbConnection connection_;
 };
 
-class TDBconnectFormOracle {
+// The boxes are the stored values themselves.
+class TDBconnectFormOracle : public store::settings::OracleSettings {
 public:
     TDBconnectFormOracle(std::string settingsPath, UserMessages& messages);
-    std::string serverName, userName, password;
     // "保存": writes DBType = 3 and the values; false (with "保存失败！") when it cannot.
     bool save();
     void test();
@@ -58,10 +58,9 @@ private:
     UserMessages& messages_;
 };
 
-class TDBconnectForm {
+class TDBconnectForm : public store::settings::MySqlSettings {
 public:
     TDBconnectForm(std::string settingsPath, UserMessages& messages);
-    std::string serverName, userName, password, database, port;
     // "保存": writes DBType = 4 and the values; false (with "保存失败！") when it cannot.
     bool save();
     void test();

@@ -41,9 +41,8 @@ public:
     std::vector<std::string> checkList;
     std::vector<bool> checked;
     std::string tableBox;
+    // A table was given: field cells open the drop-down list; else they are typed.
     bool tableGiven() const { return tableGiven_; }
-    // Whether a field cell opens the drop-down list (a table was given) or is typed.
-    bool fieldsChosen() const { return tableGiven_; }
 
     // Chooses drop-down entry 'entry' for a row's field cell.
     void choose(int row, int entry);

@@ -3,7 +3,6 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "output/db_insert.h"
-#include "store/settings.h"
 
 #include <QSqlDatabase>
 
@@ -143,10 +142,9 @@ bool TexportForm::shown()
 bool TexportForm::connect()
 {
     setBusy(true);
-    const store::settings::DbKindSettings kindSettings = store::settings::readDbKind(settingsPath_);
     DbTarget target = DbTarget::fromSettings(settingsPath_);
-    dbType = kindSettings.dbType;
-    std::string wanted = kindSettings.connectStr;
+    dbType = target.kind;
+    std::string wanted = target.connectionString;
     if (!text::trimView(accessFile).empty()) {
         dbType = kAccess;
         // The connection string is GBK text like the stored one.

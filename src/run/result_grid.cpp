@@ -1,6 +1,7 @@
 #include "run/result_grid.h"
 
 #include "base/text.h"
+#include "run/qt_text.h"
 
 #include <QByteArray>
 
@@ -214,7 +215,7 @@ QVariant ResultGrid::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return QString::fromStdString(text::gbkToUtf8(c));
+        return fromGbk(c);
     case RawTextRole:
         return QByteArray(c.data(), static_cast<qsizetype>(c.size()));
     case InvalidMobileRole:
@@ -229,7 +230,7 @@ QVariant ResultGrid::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return QString::fromStdString(text::gbkToUtf8(title(section)));
+        return fromGbk(title(section));
     return section + 1;
 }
 
@@ -244,7 +245,7 @@ bool ResultGrid::setData(const QModelIndex& index, const QVariant& value, int ro
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    setCell(index.row() + 1, index.column(), text::utf8ToGbk(value.toString().toStdString()));
+    setCell(index.row() + 1, index.column(), toGbk(value.toString()));
     return true;
 }
 

@@ -17,22 +17,11 @@ constexpr std::size_t npos = std::string::npos;
 // and refusing it keeps a hostile file from exhausting memory.
 constexpr std::size_t kMaxInflated = 256u << 20;
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 int hexPair(std::string_view s, std::size_t i)
 {
     if (i + 1 >= s.size())
         throw ConversionError("'" + std::string(s.substr(i)) + "' is not a valid integer value");
-    int hi = hexValue(s[i]), lo = hexValue(s[i + 1]);
+    int hi = text::hexDigitValue(s[i]), lo = text::hexDigitValue(s[i + 1]);
     if (hi < 0 || lo < 0)
         throw ConversionError("'" + std::string(s.substr(i, 2)) + "' is not a valid integer value");
     return hi * 16 + lo;

@@ -2,6 +2,7 @@
 // blanks, %, &, +, quotes, GBK characters whose second byte is an ASCII character, and a
 // four-byte GB18030 character. A text that is no keyword still gets a listing of its own.
 #include "demo_world/demo_world.h"
+#include "demo_world/world_internal.h"
 
 #include "catalogue_rows.h"
 
@@ -11,22 +12,6 @@ using namespace tarvimo;
 using namespace tarvimo::worldtest;
 
 namespace {
-
-std::string escaped(std::string_view s)
-{
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 // The company names a listing page shows, in page order.
 std::vector<std::string> listedNames(const std::string& label, const std::string& page, const std::string& host)
@@ -70,7 +55,7 @@ TEST(DemoWorldKeywords, EveryFormCarriesBlanksPunctuationGbkAndFourByteCharacter
             // The bare hexadecimal form leaves letters and digits as they are, so C2B2B2...
             // of "C++" also reads as the GBK character C2B2 and a "B"; D4 takes characters
             // first. Its listing is still the one the world holds for what it read.
-            const std::string shown = label == "D4" && keyword == "C++ 培训" ? "虏B 培训" : escaped(keyword);
+            const std::string shown = label == "D4" && keyword == "C++ 培训" ? "虏B 培训" : demo::detail::htmlEscape(keyword);
             EXPECT_NE(page.find("<div class=\"search\">搜索词：" + shown + "</div>"), std::string::npos)
                 << page.substr(page.find("<div class=\"search\">"), 120);
             const auto truth = demo::companies(label, keyword);

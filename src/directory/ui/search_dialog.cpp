@@ -1,6 +1,6 @@
 #include "directory/ui/search_dialog.h"
 
-#include "base/text.h"
+#include "run/qt_text.h"
 #include "run/ui/message_boxes.h"
 
 #include <QCloseEvent>
@@ -12,14 +12,6 @@
 #include <QVBoxLayout>
 
 namespace tarvimo::directory::ui {
-namespace {
-
-QString q(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
-QString fromGbk(std::string_view gbk) { return q(text::gbkToUtf8(gbk)); }
-std::string toGbk(const QString& s) { return text::utf8ToGbk(s.toStdString()); }
-
-} // namespace
-
 SearchDialog::SearchDialog(Kind kind, RunTabs& tabs, engine::Environment env, QWidget* parent, UserMessages* messages)
     : QDialog(parent)
 {

@@ -56,7 +56,7 @@ DbInterfaceDialog::DbInterfaceDialog(std::string table, std::vector<std::string>
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->setColumnWidth(TDBinterfaceForm::kCaption, 170);
     grid_->setColumnWidth(TDBinterfaceForm::kMark, 50);
-    if (form_.fieldsChosen()) {
+    if (form_.tableGiven()) {
         grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     } else {
         grid_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
@@ -123,7 +123,7 @@ DbInterfaceDialog::DbInterfaceDialog(std::string table, std::vector<std::string>
     showChecks();
 
     auto cellEntered = [this](int row, int column) {
-        if (form_.fieldsChosen() && column == TDBinterfaceForm::kField && row >= 0)
+        if (form_.tableGiven() && column == TDBinterfaceForm::kField && row >= 0)
             placeDropDown(row);
         else
             dropDown_->hide();
@@ -142,7 +142,7 @@ DbInterfaceDialog::DbInterfaceDialog(std::string table, std::vector<std::string>
         grid_->setFocus();
     });
     connect(grid_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->column() == TDBinterfaceForm::kField && !form_.fieldsChosen()) {
+        if (item->column() == TDBinterfaceForm::kField && !form_.tableGiven()) {
             form_.typeField(item->row() + 1, toGbk(item->text()));
             showRows();
         }
@@ -198,7 +198,7 @@ void DbInterfaceDialog::showRows()
             if (!item) {
                 item = new QTableWidgetItem;
                 Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-                if (c == TDBinterfaceForm::kField && !form_.fieldsChosen())
+                if (c == TDBinterfaceForm::kField && !form_.tableGiven())
                     flags |= Qt::ItemIsEditable;
                 item->setFlags(flags);
                 if (c == TDBinterfaceForm::kMark)

@@ -1,6 +1,6 @@
 #include "output/ui/desktop.h"
 
-#include "output/ui/qt_text.h"
+#include "run/qt_text.h"
 #include "run/ui/message_boxes.h"
 
 #include <QDesktopServices>

@@ -3,7 +3,7 @@
 // Internal to the output dialogs.
 #pragma once
 
-#include "output/ui/qt_text.h"
+#include "run/qt_text.h"
 
 #include <QFont>
 #include <QLabel>

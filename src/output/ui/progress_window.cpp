@@ -1,6 +1,6 @@
 #include "output/ui/progress_window.h"
 
-#include "output/ui/qt_text.h"
+#include "run/qt_text.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

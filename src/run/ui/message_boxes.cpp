@@ -1,12 +1,12 @@
 #include "run/ui/message_boxes.h"
 
+#include "run/qt_text.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
 namespace tarvimo::run::ui {
 namespace {
-
-QString q(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 QString title() { return QApplication::applicationDisplayName(); }
 
