@@ -13,6 +13,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei imagemagick
   libxlsxwriter-dev libqt6sql6-mysql libqt6sql6-odbc unixodbc unixodbc-dev libsqliteodbc
   mariadb-server mariadb-client sqlite3 xdg-utils unzip
+  libqt6svg6 qt6-translations-l10n
 )
 
 missing=()

@@ -1,0 +1,1 @@
+#include "app/ui/options_dialog.h"

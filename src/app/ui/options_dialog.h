@@ -1,0 +1,2 @@
+// The options dialog window over ToptionsForm.
+#pragma once
