@@ -1,0 +1,1 @@
+#include "app/ui/about_dialog.h"

@@ -1,0 +1,2 @@
+// The about box.
+#pragma once
