@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <exception>
 
@@ -553,6 +554,13 @@ void TtaskMaster::keepNumbering()
     if (!config_.autoSaveNo)
         return;
     const int n = owner_ ? owner_->lastSerialNumber() : 0;
+    // A task deleted from the library while it ran stays deleted: writing the number
+    // would make the file again.
+    std::error_code ec;
+    if (!std::filesystem::exists(taskFile_, ec)) {
+        report("任务文件已删除, 下一个序号 " + std::to_string(n + 1) + " 不再保存");
+        return;
+    }
     try {
         store::TEncryptInifile ini(taskFile_);
         store::writeInt(ini, store::task::NowNO, n + 1);

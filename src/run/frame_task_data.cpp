@@ -472,9 +472,12 @@ int TFrameTaskData::failedPages() const
 
 std::string TFrameTaskData::typeText() const
 {
-    if (masters_.empty())
-        return {};
-    switch (masters_.front().second->taktype()) {
+    return masters_.empty() ? std::string() : taskTypeText(masters_.front().second->taktype());
+}
+
+std::string taskTypeText(int taktype)
+{
+    switch (taktype) {
     case 0:
         return "[企业名录]";
     case 1:

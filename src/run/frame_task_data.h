@@ -29,6 +29,8 @@ namespace tarvimo::run {
 
 // "1时2分5秒": hours, minutes and seconds, each left out when 0.
 std::string elapsedText(int seconds);
+// The task list's "类型" text of a taktype: "[企业名录]", "[手机号]", otherwise "搜索".
+std::string taskTypeText(int taktype);
 
 // Work the task creator started in the background for a frame. Freeing it stops the work
 // and joins its thread; it reaches the frame only through queued calls.

@@ -587,6 +587,20 @@ TEST_F(MasterTest, AutoSaveNoContinuesTheNumberingInBothFileForms)
     }
 }
 
+TEST_F(MasterTest, ATaskDeletedWhileItRunsIsNotWrittenAgainForItsNumbering)
+{
+    LocalHttpServer server;
+    servePages(server);
+    const std::string path =
+        listTask(dir, {server.url("/p/1")}, {{"master", "autoSaveNo", "1"}, {"master", "NowNO", "7"}}, "gone.tak");
+    owner.onAppend = [&](const std::vector<std::string>&) { std::filesystem::remove(path); };
+    auto m = run(path);
+    ASSERT_EQ(owner.rows.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_NE(std::find(owner.messages.begin(), owner.messages.end(), "任务文件已删除, 下一个序号 8 不再保存"),
+              owner.messages.end());
+}
+
 // ---- Proxy -----------------------------------------------------------------------------------------
 
 TEST_F(MasterTest, PagesGoThroughTheConfiguredProxyOnlyWhileItIsOn)

@@ -1,6 +1,6 @@
 // Small builders of the controls the output dialogs share: every control carries its
 // component name as objectName, and an edit's caption is a label whose buddy it is.
-// Internal to the output dialogs.
+// Shared by the program's dialogs.
 #pragma once
 
 #include "run/qt_text.h"

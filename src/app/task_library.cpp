@@ -1,0 +1,64 @@
+#include "app/task_library.h"
+
+#include "base/home.h"
+#include "store/encrypt_inifile.h"
+#include "store/schema.h"
+#include "store/task_paths.h"
+#include "store/task_schema.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tarvimo::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool isTaskFile(const fs::path& p)
+{
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".tak";
+}
+
+} // namespace
+
+TaskListing listTasks(const std::string& home)
+{
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (fs::directory_iterator it(home::taskFolder(home), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc) && isTaskFile(it->path()))
+            paths.push_back(it->path().string());
+    }
+    std::sort(paths.begin(), paths.end());
+
+    TaskListing out;
+    for (const auto& path : paths) {
+        LibraryTask t{store::taskNameOf(path), path, 0};
+        try {
+            store::TEncryptInifile ini(path);
+            t.taktype = store::readInt(ini, store::task::taktype);
+        } catch (const std::exception&) {
+            out.failedFile = path;
+            break;
+        }
+        out.tasks.push_back(std::move(t));
+    }
+    return out;
+}
+
+std::vector<std::string> deleteTaskFiles(const std::string& home, std::string_view taskNameGbk)
+{
+    std::vector<std::string> failed;
+    for (const auto& path : store::taskFilesOfName(home, taskNameGbk)) {
+        std::error_code ec;
+        if (!fs::remove(path, ec) && ec)
+            failed.push_back(path);
+    }
+    return failed;
+}
+
+} // namespace tarvimo::app
