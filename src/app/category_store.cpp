@@ -175,8 +175,10 @@ CategoryResult CategoryStore::create(std::string_view parentId, std::string name
     const auto [end, ec] = std::from_chars(lastId.data(), lastId.data() + lastId.size(), value);
     if (ec != std::errc() || end != lastId.data() + lastId.size() || lastId.size() != 4 || value >= 9999)
         return {CategoryResult::Error, kCreateFailed, {}};
+    // The reserved IDs up to "0004" are never handed out, also when the list does not hold
+    // them yet: a user category numbered "0004" would become the removed branch.
     char id[16];
-    std::snprintf(id, sizeof id, "%04d", value + 1);
+    std::snprintf(id, sizeof id, "%04d", std::max(value + 1, 5));
     lines_.push_back(join({id, std::string(parentId), std::move(name), std::move(remark)}));
     sort();
     return {CategoryResult::Done, {}, id};
