@@ -2,17 +2,20 @@
 // so a developer can look at it (and scripts/screenshots.sh can photograph it in a real X
 // server). Not installed.
 //
-//   tarvimo-ui-preview WINDOW [--busy | --empty-ok] [--grab FILE]
+//   tarvimo-ui-preview WINDOW [--busy | --empty-ok] [--page N] [--grab FILE]
 //
 // WINDOW: search (the multi-site search dialog) or search-single (the mobile-number one);
 // the output windows: export-text and export-db (the export dialog to a text file and to a
 // database, the latter with a SQLite file's tables listed), dbset (the connection dialog),
 // oracle, mysql, connstr (the connection-string editor for ODBC), mapping (the column
 // mapping with its drop-down open), query (the query dialog showing a table) and progress
-// (the export's progress window). --busy shows the search dialog as it looks while its
-// tasks are being made, the export dialog with its busy label; --empty-ok presses OK with no
-// keyword, so the search dialog's warning box shows. --grab FILE saves the whole screen as
-// PNG half a second after the window is up, then quits.
+// (the export's progress window); options (the options dialog with a proxy stored, on tab
+// N counted from 0 with --page N) and about (the about box). --busy shows the search dialog
+// as it looks while its tasks are being made, the export dialog with its busy label;
+// --empty-ok presses OK with no keyword, so the search dialog's warning box shows. --grab
+// FILE saves the whole screen as PNG half a second after the window is up, then quits.
+#include "app/ui/about_dialog.h"
+#include "app/ui/options_dialog.h"
 #include "directory/ui/search_dialog.h"
 #include "output/ui/data_query_dialog.h"
 #include "output/ui/db_dialogs.h"
@@ -36,6 +39,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -168,21 +172,40 @@ std::unique_ptr<QWidget> outputWindow(const QString& window, const std::string& 
     return nullptr;
 }
 
+// The desktop program's own dialogs; null for a name that is none of them.
+std::unique_ptr<QWidget> appWindow(const QString& window, const std::string& home, int page)
+{
+    if (window == "options") {
+        const std::string settings = home + "/DefaultSet.ini";
+        tarvimo::files::writeAtomic(settings, "[proxy]\r\nUseProxy=1\r\nservername=127.0.0.1\r\nport=8080\r\n"
+                                              "username=tester\r\npassword=secret\r\n");
+        auto d = std::make_unique<tarvimo::app::ui::OptionsDialog>(settings);
+        d->findChild<QTabWidget*>("PageControl1")->setCurrentIndex(page);
+        return d;
+    }
+    if (window == "about")
+        return std::make_unique<tarvimo::app::ui::AboutDialog>();
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("Tarvimo");
+    QApplication::setWindowIcon(QIcon(QStringLiteral(TARVIMO_ICON)));
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: tarvimo-ui-preview search|search-single|export-text|export-db|dbset|oracle|mysql|"
-                             "connstr|mapping|query|progress [--busy|--empty-ok] [--grab FILE]\n");
+                             "connstr|mapping|query|progress|options|about [--busy|--empty-ok] [--page N] [--grab FILE]\n");
         return 2;
     }
     const QString window = args[1];
     const bool busy = args.contains("--busy");
     const bool emptyOk = args.contains("--empty-ok");
+    const int pageAt = static_cast<int>(args.indexOf("--page"));
+    const int page = pageAt > 0 && pageAt + 1 < args.size() ? args[pageAt + 1].toInt() : 0;
     const int grabAt = static_cast<int>(args.indexOf("--grab"));
     const QString grabFile = grabAt > 0 && grabAt + 1 < args.size() ? args[grabAt + 1] : QString();
 
@@ -198,6 +221,11 @@ int main(int argc, char** argv)
             app.exit(saved ? 0 : 1);
         });
     };
+    if (std::unique_ptr<QWidget> own = appWindow(window, home.path().toStdString(), page)) {
+        own->show();
+        grab();
+        return app.exec();
+    }
     tarvimo::run::ResultGrid grid;
     if (std::unique_ptr<QWidget> output = outputWindow(window, home.path().toStdString(), grid, busy)) {
         if (window != "progress")
