@@ -82,8 +82,10 @@ namespace {
 
 std::string existing(const fs::path& p)
 {
+    // Normalised first: "bin/../share" must not need a "bin" folder.
+    const fs::path normal = p.lexically_normal();
     std::error_code ec;
-    return fs::is_regular_file(p, ec) ? p.lexically_normal().string() : std::string();
+    return fs::is_regular_file(normal, ec) ? normal.string() : std::string();
 }
 
 } // namespace

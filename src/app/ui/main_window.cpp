@@ -185,7 +185,14 @@ TmainForm::TmainForm(engine::Environment env, Options options, Hooks hooks, QWid
     connect(&timer1_, &QTimer::timeout, this, &TmainForm::timer1Tick);
 }
 
-TmainForm::~TmainForm() { tabs_.clear(); }
+TmainForm::~TmainForm()
+{
+    // The tabs go while the window's own handlers can no longer hear them go.
+    pages_->disconnect(this);
+    for (const auto& t : tabs_)
+        t->frame->disconnect(this);
+    tabs_.clear();
+}
 
 // ---- Building -------------------------------------------------------------------------
 
@@ -1046,7 +1053,7 @@ void TmainForm::exportToAccess()
     const auto table = hooks_.chooseAccessTable ? hooks_.chooseAccessTable() : [this, frame]() -> std::optional<QString> {
         bool ok = false;
         const QString t = QInputDialog::getText(this, q("数据输出到Access"), q("表名称："), QLineEdit::Normal,
-                                                fromGbk(frame->taskName()), &ok);
+                                                q(frame->taskName()), &ok);
         return ok && !t.trimmed().isEmpty() ? std::optional(t.trimmed()) : std::nullopt;
     }();
     if (!table)
