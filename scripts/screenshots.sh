@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 out=${1:-build/screenshots}
 mkdir -p "$out"
 cmake --preset release >/dev/null
-cmake --build build/release -j "${JOBS:-2}" --target tarvimo-ui-preview
+cmake --build build/release -j "${JOBS:-2}" --target tarvimo-ui-preview tarvimo tarvimo-demo-world
 preview=build/release/tools/tarvimo-ui-preview
 for shot in "search" "search --busy" "search --empty-ok" "search-single" \
             "export-text" "export-db" "export-db --busy" "dbset" "oracle" "mysql" "connstr" "mapping" "query" \
@@ -15,4 +15,19 @@ for shot in "search" "search --busy" "search --empty-ok" "search-single" \
   # shellcheck disable=SC2086
   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 800x600x24" "$preview" $shot --grab "$out/$name.png"
 done
+
+# The program itself on the demo world: the search dialog filled in, then the main window
+# while rows arrive, and once more a little later.
+home=$(mktemp -d)
+source scripts/lib/demo_world.sh
+trap 'stop_demo_world; rm -rf "$home"' EXIT
+start_demo_world build/release/examples/demo_world/tarvimo-demo-world "$home"
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
+out_abs=$(cd "$out" && pwd)
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  QT_QPA_PLATFORM=xcb build/release/bin/tarvimo --home "$1" --search 机械 & pid=$!
+  sleep 1; import -window root "$2/main-wizard.png"
+  sleep 8; import -window root "$2/main-search.png"
+  sleep 10; import -window root "$2/main-later.png"
+  kill $pid; wait $pid 2>/dev/null || true' _ "$home" "$out_abs"
 ls -l "$out"
