@@ -1,0 +1,27 @@
+# Installs the build into a fresh prefix and checks that the programs, the start page, the
+# manual, the icon and the desktop entry land where a desktop looks for them, and that the
+# installed program starts. Run by CTest: cmake -DBUILD=... -DPREFIX=... -P install_check.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}" RESULT_VARIABLE rc OUTPUT_QUIET)
+if(rc)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+foreach(f bin/tarvimo bin/tarvimo-cli share/tarvimo/files/tarvimo.htm share/doc/tarvimo/manual/index.html
+          share/icons/hicolor/scalable/apps/tarvimo.svg share/applications/tarvimo.desktop)
+  if(NOT EXISTS "${PREFIX}/${f}")
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+file(STRINGS "${PREFIX}/share/applications/tarvimo.desktop" entry)
+foreach(line "Exec=tarvimo" "Icon=tarvimo" "Type=Application")
+  list(FIND entry "${line}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the desktop entry lacks ${line}")
+  endif()
+endforeach()
+set(ENV{QT_QPA_PLATFORM} offscreen)
+execute_process(COMMAND "${PREFIX}/bin/tarvimo" --version OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(rc OR NOT out MATCHES "tarvimo [0-9]+\\.[0-9]+")
+  message(FATAL_ERROR "the installed program did not answer --version: ${rc} ${out} ${err}")
+endif()
+file(REMOVE_RECURSE "${PREFIX}")
