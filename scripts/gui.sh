@@ -15,17 +15,8 @@ cmake --preset release >/dev/null
 cmake --build build/release -j "${JOBS:-2}" --target tarvimo tarvimo-demo-world
 
 world=build/release/examples/demo_world/tarvimo-demo-world
-home=$(mktemp -d)
 source scripts/lib/demo_world.sh
-cleanup() {
-  stop_demo_world
-  rm -rf "$home"
-}
-trap cleanup EXIT
-# Leave through the EXIT trap on an interrupt too, so the world never outlives the script.
-trap 'exit 130' INT
-trap 'exit 143' TERM
-start_demo_world "$world" "$home"
+demo_world_home "$world"
 port=$world_port
 
 # The demo world is on 127.0.0.1: a proxy of the desktop would be copied into the

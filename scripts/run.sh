@@ -14,17 +14,8 @@ cmake --build build/release -j "${JOBS:-2}" --target tarvimo-cli tarvimo-demo-wo
 
 cli=build/release/src/app/tarvimo-cli
 world=build/release/examples/demo_world/tarvimo-demo-world
-home=$(mktemp -d)
 source scripts/lib/demo_world.sh
-cleanup() {
-  stop_demo_world
-  rm -rf "$home"
-}
-trap cleanup EXIT
-# Leave through the EXIT trap on an interrupt too, so the world never outlives the script.
-trap 'exit 130' INT
-trap 'exit 143' TERM
-start_demo_world "$world" "$home"
+demo_world_home "$world"
 port=$world_port
 
 echo "Tarvimo keyword search for \"$keyword\" on the demo world's directory sites (port $port)"

@@ -18,10 +18,8 @@ done
 
 # The program itself on the demo world: the search dialog filled in, then the main window
 # while rows arrive, and once more a little later.
-home=$(mktemp -d)
 source scripts/lib/demo_world.sh
-trap 'stop_demo_world; rm -rf "$home"' EXIT
-start_demo_world build/release/examples/demo_world/tarvimo-demo-world "$home"
+demo_world_home build/release/examples/demo_world/tarvimo-demo-world
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 out_abs=$(cd "$out" && pwd)
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '

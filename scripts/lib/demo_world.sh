@@ -2,6 +2,8 @@
 #
 #   start_demo_world WORLD_BINARY HOME   # sets world_pid and world_port; writes HOME/sites.ini
 #   stop_demo_world                      # safe to call more than once
+#   demo_world_home WORLD_BINARY         # a temporary home served by the world: sets home
+#                                        # and world_port; both go when the script ends
 #
 # Port 0: the world takes a free port, writes a sites.ini naming its hosts with that port
 # into the home and prints the port as its first line.
@@ -27,4 +29,13 @@ stop_demo_world() {
     wait "$world_pid" 2>/dev/null || true
     world_pid=
   fi
+}
+
+demo_world_home() {
+  home=$(mktemp -d)
+  trap 'stop_demo_world; rm -rf "$home"' EXIT
+  # Leave through the EXIT trap on an interrupt too, so the world never outlives the script.
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  start_demo_world "$1" "$home"
 }

@@ -554,16 +554,44 @@ void TmainForm::saveCategories()
 
 int TmainForm::execDialog(QDialog& dialog) { return hooks_.execDialog ? hooks_.execDialog(dialog) : dialog.exec(); }
 
-void TmainForm::newCategory()
+void TmainForm::categoryDialog(const std::function<std::unique_ptr<QDialog>(const std::string& id)>& make,
+                               CategoryResult (CategoryStore::*allowed)(std::string_view) const)
 {
     const std::string id = selectedCategoryId();
     if (id.empty())
         return;
-    TnewClassForm dialog(categories_, TnewClassForm::Mode::Create, id, *messages_, this);
-    if (execDialog(dialog) != QDialog::Accepted)
+    if (allowed) {
+        if (const auto r = (categories_.*allowed)(id); !r) {
+            showCategoryResult(*messages_, r);
+            return;
+        }
+    }
+    const auto dialog = make(id);
+    if (execDialog(*dialog) != QDialog::Accepted)
         return;
     rebuildTree(id);
     saveCategories();
+}
+
+void TmainForm::newCategory()
+{
+    categoryDialog([this](const std::string& id) {
+        return std::make_unique<TnewClassForm>(categories_, TnewClassForm::Mode::Create, id, *messages_, this);
+    });
+}
+
+void TmainForm::moveCategory()
+{
+    categoryDialog(
+        [this](const std::string& id) {
+            return std::make_unique<TnewClassForm>(categories_, TnewClassForm::Mode::Move, id, *messages_, this);
+        },
+        &CategoryStore::canMove);
+}
+
+void TmainForm::categoryProperties()
+{
+    categoryDialog([this](const std::string& id) { return std::make_unique<TtreeUpdate>(categories_, id, *messages_, this); });
 }
 
 void TmainForm::deleteCategory()
@@ -581,34 +609,6 @@ void TmainForm::deleteCategory()
     categories_.remove(id);
     rebuildTree(parent ? parent->parentId : std::string(kAllTasksId));
     // Written now too, so a removal is not undone by the next start.
-    saveCategories();
-}
-
-void TmainForm::moveCategory()
-{
-    const std::string id = selectedCategoryId();
-    if (id.empty())
-        return;
-    if (const auto r = categories_.canMove(id); !r) {
-        showCategoryResult(*messages_, r);
-        return;
-    }
-    TnewClassForm dialog(categories_, TnewClassForm::Mode::Move, id, *messages_, this);
-    if (execDialog(dialog) != QDialog::Accepted)
-        return;
-    rebuildTree(id);
-    saveCategories();
-}
-
-void TmainForm::categoryProperties()
-{
-    const std::string id = selectedCategoryId();
-    if (id.empty())
-        return;
-    TtreeUpdate dialog(categories_, id, *messages_, this);
-    if (execDialog(dialog) != QDialog::Accepted)
-        return;
-    rebuildTree(id);
     saveCategories();
 }
 
@@ -693,7 +693,8 @@ void TmainForm::setRowIcon(int row, int img)
 int TmainForm::rowOf(const std::string& nameGbk) const
 {
     for (int row = 0; row < list_->rowCount(); ++row)
-        if (const auto* item = list_->item(row, kName); item && item->data(Qt::UserRole).toByteArray() == bytes(nameGbk))
+        if (const auto* item = list_->item(row, kName);
+            item && item->data(Qt::UserRole).toByteArray() == bytes(nameGbk))
             return row;
     return -1;
 }
@@ -884,7 +885,8 @@ TmainForm::Tab* TmainForm::openTab(const std::string& nameGbk, const std::string
         if (hooks_.exportDialog)
             hooks_.exportDialog(*raw->frame, output::kTextFile, {}, {});
         else
-            output::ui::execExportDialog(this, raw->frame->grid(), output::kTextFile, env_.settingsPath, raw->frame->task());
+            output::ui::execExportDialog(this, raw->frame->grid(), output::kTextFile, env_.settingsPath,
+                                         raw->frame->task());
     });
     connect(raw->view, &run::ui::FrameView::closeAccepted, this, [this, raw] { freeTab(raw); });
     connect(raw->frame.get(), &run::TFrameTaskData::runEnded, this, [this, raw] {
@@ -1050,7 +1052,8 @@ void TmainForm::exportToAccess()
     }();
     if (!file)
         return;
-    const auto table = hooks_.chooseAccessTable ? hooks_.chooseAccessTable() : [this, frame]() -> std::optional<QString> {
+    const auto table = hooks_.chooseAccessTable ? hooks_.chooseAccessTable()
+                                                : [this, frame]() -> std::optional<QString> {
         bool ok = false;
         const QString t = QInputDialog::getText(this, q("数据输出到Access"), q("表名称："), QLineEdit::Normal,
                                                 q(frame->taskName()), &ok);

@@ -183,6 +183,10 @@ private:
     QTreeWidgetItem* treeItem(std::string_view id) const;
     void saveCategories();
     int execDialog(QDialog& dialog);
+    // Runs a category dialog on the selected node ('allowed': the check before it opens);
+    // after "确定" the tree is rebuilt and the store written.
+    void categoryDialog(const std::function<std::unique_ptr<QDialog>(const std::string& id)>& make,
+                        CategoryResult (CategoryStore::*allowed)(std::string_view) const = nullptr);
 
     void categoryChanged();
     void listLibrary();
