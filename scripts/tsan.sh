@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the threaded parts with ThreadSanitizer and runs their tests (the task master,
 # its fetchers and gatherer, the run frame and the headless run, the HTTP client, the
-# keyword search's background work). Not part of .ci/run: run it after changing threading
-# code.
+# keyword search's background work, the desktop window with its runs). Not part of
+# .ci/run: run it after changing threading code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 JOBS=${JOBS:-2}
 cmake --preset tsan
 cmake --build build/tsan -j "$JOBS" --target master_test run_test output_test cli_test http_client_test \
-  directory_test cli_search_test
+  directory_test cli_search_test frame_view_test main_window_test
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 build/tsan/tests/engine/master_test
 build/tsan/tests/run/run_test
@@ -19,4 +19,6 @@ build/tsan/tests/app/cli_test --gtest_filter='CliRun*:CliHostile*'
 build/tsan/tests/net/http_client_test
 build/tsan/tests/directory/directory_test --gtest_filter='Creation*:Wizard*'
 build/tsan/tests/app/cli_search_test --gtest_filter='*Refusals*:*Mobile*:*Fail*'
+build/tsan/tests/run/frame_view_test
+build/tsan/tests/app/ui/main_window_test
 echo "== ThreadSanitizer found nothing"
