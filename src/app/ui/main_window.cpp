@@ -334,6 +334,11 @@ void TmainForm::buildWidgets()
     connect(tree_, &QTreeWidget::currentItemChanged, this, &TmainForm::categoryChanged);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &TmainForm::taskRowChanged);
     connect(pages_, &QTabWidget::currentChanged, this, &TmainForm::tabChanged);
+    // A click on the tab already shown re-selects its row too.
+    connect(pages_, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index == pages_->currentIndex())
+            tabChanged(index);
+    });
     connect(browser_, &QTextBrowser::sourceChanged, this, [this] { status_[0]->setText(q("就绪")); });
 }
 
@@ -591,7 +596,8 @@ void TmainForm::moveCategory()
 
 void TmainForm::categoryProperties()
 {
-    categoryDialog([this](const std::string& id) { return std::make_unique<TtreeUpdate>(categories_, id, *messages_, this); });
+    categoryDialog(
+        [this](const std::string& id) { return std::make_unique<TtreeUpdate>(categories_, id, *messages_, this); });
 }
 
 void TmainForm::deleteCategory()

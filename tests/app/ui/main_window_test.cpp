@@ -14,6 +14,7 @@
 #include "run/frame_task_data.h"
 #include "run/ui/frame_view.h"
 #include "store/encrypt_inifile.h"
+#include "store/tinifile.h"
 #include "support/local_http_server.h"
 #include "support/master_support.h"
 #include "support/task_file.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -544,4 +546,24 @@ TEST_F(MainWindowTest, AKeywordSearchFromTheWizardFillsATaskTab)
     EXPECT_TRUE(test::spinUntil(
         [&] { return listColumn(3) == QStringList{QString::number(frame->grid().dataRowCount())}; }, 5000));
     EXPECT_TRUE(window->close());
+}
+
+TEST_F(MainWindowTest, ViewMenuTogglesAndWindowStylesAreKeptInTheSettings)
+{
+    open();
+    QAction* showText = window->action(u("工具栏文字"));
+    EXPECT_TRUE(showText->isChecked()) << "showText defaults to on";
+    showText->trigger();
+    EXPECT_EQ(window->toolBarMain()->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    window->action(u("网格"))->trigger();
+    EXPECT_FALSE(window->listViewtask()->showGrid());
+    window->action(u("工具栏"))->trigger();
+    EXPECT_TRUE(window->toolBarMain()->isHidden());
+
+    window->action(u("XP式"))->trigger();
+    EXPECT_EQ(QApplication::style()->name().toLower(), "windows");
+    window->action(u("无"))->trigger();
+    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    store::TIniFile ini(home.file("DefaultSet.ini"));
+    EXPECT_EQ(ini.ReadString("userSet", "formStyle", ""), "1");
 }
