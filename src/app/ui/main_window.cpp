@@ -970,30 +970,23 @@ void TmainForm::startTaskByName(const std::string& taskNameGbk, const std::strin
     selectRunningCategory();
 }
 
-void TmainForm::pauseTask()
+void TmainForm::pauseTask() { controlSelected(engine::RunCommand::Pause, kSelectToPause); }
+
+void TmainForm::stopTask() { controlSelected(engine::RunCommand::Stop, kSelectToStop); }
+
+void TmainForm::controlSelected(engine::RunCommand command, const char* noSelection)
 {
     const std::string name = selectedTaskName();
     if (name.empty()) {
-        messages_->information(kSelectToPause);
+        messages_->information(noSelection);
         return;
     }
     if (Tab* tab = tabOf(name)) {
-        tab->frame->controlRun(engine::RunCommand::Pause);
-        tab->frame->timermain().stop();
+        tab->frame->controlRun(command);
+        // A paused run's clock stands still.
+        if (command == engine::RunCommand::Pause)
+            tab->frame->timermain().stop();
     }
-    timer1_.start();
-    selectRunningCategory();
-}
-
-void TmainForm::stopTask()
-{
-    const std::string name = selectedTaskName();
-    if (name.empty()) {
-        messages_->information(kSelectToStop);
-        return;
-    }
-    if (Tab* tab = tabOf(name))
-        tab->frame->controlRun(engine::RunCommand::Stop);
     timer1_.start();
     selectRunningCategory();
 }

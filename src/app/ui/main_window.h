@@ -11,6 +11,7 @@
 #include "app/desktop_start.h"
 #include "directory/wizard.h"
 #include "engine/environment.h"
+#include "engine/master_owner.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -195,6 +196,8 @@ private:
     void tabChanged(int index);
     void syncWithActiveTab();
     void applyTabState(const Tab& tab);
+    // Pause or stop of the selected task's tab.
+    void controlSelected(engine::RunCommand command, const char* noSelection);
 
     Tab* tabOf(const std::string& captionGbk) const;
     Tab* tabAt(int pageIndex) const;
