@@ -92,16 +92,20 @@ void CategoryStore::setLines(std::vector<std::string> lines)
 
 void CategoryStore::sort() { std::stable_sort(lines_.begin(), lines_.end()); }
 
+namespace {
+
+// A deleted line keeps its ID but no separator follows it.
+bool shown(std::string_view line) { return line.substr(4, kCategorySeparator.size()) == kCategorySeparator; }
+
+} // namespace
+
 int CategoryStore::indexOf(std::string_view id) const
 {
     if (id.size() != 4)
         return -1;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const std::string_view line = lines_[i];
-        // A deleted line keeps its ID but no separator follows it.
-        if (line.substr(0, 4) == id && line.substr(4, kCategorySeparator.size()) == kCategorySeparator)
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (std::string_view(lines_[i]).substr(0, 4) == id && shown(lines_[i]))
             return static_cast<int>(i);
-    }
     return -1;
 }
 
@@ -109,8 +113,10 @@ std::vector<Category> CategoryStore::children(std::string_view id) const
 {
     std::vector<Category> out;
     for (const auto& line : lines_) {
+        if (!shown(line))
+            continue;
         Category c = parse(line);
-        if (c.parentId == id && indexOf(c.id) >= 0)
+        if (c.parentId == id)
             out.push_back(std::move(c));
     }
     return out;

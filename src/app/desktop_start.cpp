@@ -2,6 +2,8 @@
 
 #include "store/settings.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -15,8 +17,13 @@ namespace fs = std::filesystem;
 
 SingleInstance::SingleInstance(const std::string& runtimeDir, const std::string& home)
 {
+    // FNV-1a, the same in every build of the program (std::hash need not be), so an
+    // installed and a self-built program find each other's lock.
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : home)
+        h = (h ^ c) * 1099511628211ull;
     char name[64];
-    std::snprintf(name, sizeof name, "tarvimo-%016zx.lock", std::hash<std::string>{}(home));
+    std::snprintf(name, sizeof name, "tarvimo-%016llx.lock", static_cast<unsigned long long>(h));
     file_ = (fs::path(runtimeDir) / name).string();
     std::error_code ec;
     fs::create_directories(runtimeDir, ec);
@@ -66,14 +73,8 @@ SystemProxy systemProxy(const std::function<const char*(const char*)>& getenv)
 
 void copySystemProxy(const std::string& settingsPath, const SystemProxy& proxy)
 {
-    namespace k = store::settings::keys;
     try {
-        auto ini = store::settings::open(settingsPath);
-        ini.WriteBool(k::useProxy.section, k::useProxy.key, proxy.enabled);
-        if (proxy.enabled) {
-            ini.WriteString(k::proxyServer.section, k::proxyServer.key, proxy.server);
-            ini.WriteString(k::proxyPortText.section, k::proxyPortText.key, proxy.port);
-        }
+        store::settings::writeSystemProxy(settingsPath, proxy.enabled, proxy.server, proxy.port);
     } catch (const std::exception&) {
     }
 }

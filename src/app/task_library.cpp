@@ -1,6 +1,7 @@
 #include "app/task_library.h"
 
 #include "base/home.h"
+#include "base/text.h"
 #include "store/encrypt_inifile.h"
 #include "store/schema.h"
 #include "store/task_paths.h"
@@ -15,12 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isTaskFile(const fs::path& p)
-{
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".tak";
-}
+bool isTaskFile(const fs::path& p) { return text::endsWithNoCase(p.filename().string(), ".tak"); }
 
 } // namespace
 

@@ -379,10 +379,7 @@ void TmainForm::buildMenus()
     connect(grid, &QAction::toggled, list_, &QTableWidget::setShowGrid);
     auto writeStyle = [this](int formStyle, const QString& file) {
         try {
-            auto ini = store::settings::open(env_.settingsPath);
-            ini.WriteInteger("userSet", "formStyle", formStyle);
-            if (formStyle == 0)
-                ini.WriteString("userSet", "formStyleFile", toGbk(file));
+            store::settings::writeFormStyle(env_.settingsPath, formStyle, toGbk(file));
         } catch (const std::exception& e) {
             messages_->warning(std::string("无法保存窗口样式: ") + e.what());
         }
@@ -503,8 +500,9 @@ void TmainForm::readWindowSettings()
     toolbar_widget_->setToolButtonStyle(showText ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
     action(q("网格"))->setChecked(showGrid);
     list_->setShowGrid(showGrid);
-    const int formStyle = ini.ReadInteger("userSet", "formStyle", -1);
-    applyWindowStyle(formStyle, fromGbk(ini.ReadString("userSet", "formStyleFile", "")));
+    // Nothing is applied until a style was chosen once.
+    const int formStyle = ini.ReadInteger(k::formStyle.section, k::formStyle.key, -1);
+    applyWindowStyle(formStyle, fromGbk(store::readString(ini, k::formStyleFile)));
     if (QAction* a = formStyle == 1 ? action(q("无")) : formStyle == 2 ? action(q("XP式"))
                                                      : formStyle == 0 ? action(q("自定义..."))
                                                                       : nullptr)
@@ -887,13 +885,8 @@ TmainForm::Tab* TmainForm::openTab(const std::string& nameGbk, const std::string
         return nullptr;
     }
     Tab* raw = tab.get();
-    connect(raw->view, &run::ui::FrameView::exportAllRequested, this, [this, raw] {
-        if (hooks_.exportDialog)
-            hooks_.exportDialog(*raw->frame, output::kTextFile, {}, {});
-        else
-            output::ui::execExportDialog(this, raw->frame->grid(), output::kTextFile, env_.settingsPath,
-                                         raw->frame->task());
-    });
+    connect(raw->view, &run::ui::FrameView::exportAllRequested, this,
+            [this, raw] { openExport(*raw->frame, output::kTextFile); });
     connect(raw->view, &run::ui::FrameView::closeAccepted, this, [this, raw] { freeTab(raw); });
     connect(raw->frame.get(), &run::TFrameTaskData::runEnded, this, [this, raw] {
         if (pages_->currentWidget() == raw->page)
@@ -935,9 +928,7 @@ void TmainForm::runTask()
     }
     Tab* tab = tabOf(name);
     if (!tab && pages_->count() > 3) {
-        // The settings' maxTaskCount is read here, but three task tabs stay the limit.
-        auto ini = store::settings::open(env_.settingsPath);
-        (void)store::readInt(ini, store::settings::keys::maxTaskCount);
+        // Three task tabs, whatever the settings' maxTaskCount says.
         messages_->information(kTabLimit);
         return;
     }
@@ -1030,10 +1021,17 @@ void TmainForm::exportActive(int kind)
         messages_->warning(kNoCollectedData);
         return;
     }
+    openExport(*frame, kind);
+}
+
+void TmainForm::openExport(run::TFrameTaskData& frame, int kind, const std::string& accessFile,
+                           const std::string& accessTable)
+{
     if (hooks_.exportDialog)
-        hooks_.exportDialog(*frame, kind, {}, {});
+        hooks_.exportDialog(frame, kind, accessFile, accessTable);
     else
-        output::ui::execExportDialog(this, frame->grid(), kind, env_.settingsPath, frame->task());
+        output::ui::execExportDialog(this, frame.grid(), kind, env_.settingsPath, frame.task(), accessFile,
+                                     accessTable);
 }
 
 void TmainForm::exportToAccess()
@@ -1060,11 +1058,7 @@ void TmainForm::exportToAccess()
     }();
     if (!table)
         return;
-    if (hooks_.exportDialog)
-        hooks_.exportDialog(*frame, output::kDatabase, file->toStdString(), toGbk(*table));
-    else
-        output::ui::execExportDialog(this, frame->grid(), output::kDatabase, env_.settingsPath, frame->task(),
-                                     file->toStdString(), toGbk(*table));
+    openExport(*frame, output::kDatabase, file->toStdString(), toGbk(*table));
 }
 
 void TmainForm::openOptions()

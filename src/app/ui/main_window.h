@@ -204,6 +204,9 @@ private:
     // Opens a new task tab and starts its run; null when the frame could not be made.
     Tab* openTab(const std::string& nameGbk, const std::string& text, bool fromTemplate);
     void freeTab(Tab* tab);
+    // The export dialog of a tab's grid (the hook's, or the real one).
+    void openExport(run::TFrameTaskData& frame, int kind, const std::string& accessFile = {},
+                    const std::string& accessTable = {});
     int rowOf(const std::string& nameGbk) const;
     void fillRunningRow(int row, const Tab& tab);
     void setRowIcon(int row, int image);
