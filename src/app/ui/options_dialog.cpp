@@ -1,5 +1,6 @@
 #include "app/ui/options_dialog.h"
 
+#include "output/ui/form_parts.h"
 #include "run/qt_text.h"
 #include "run/ui/message_boxes.h"
 #include "store/settings.h"
@@ -74,34 +75,16 @@ private:
 
 namespace {
 
+using output::ui::captionFor;
+using output::ui::makeButton;
+using output::ui::makeEdit;
+
 QSpinBox* makeSpin(QWidget* parent, const char* name, const store::KeyDef& key)
 {
     auto* s = new QSpinBox(parent);
     s->setObjectName(QString::fromLatin1(name));
     s->setRange(key.min, key.max);
     return s;
-}
-
-QLineEdit* makeEdit(QWidget* parent, const char* name)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    return e;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, std::string_view utf8)
-{
-    auto* b = new QPushButton(q(utf8), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLabel* captionFor(QWidget* buddy, const char* utf8)
-{
-    auto* l = new QLabel(q(utf8), buddy->parentWidget());
-    l->setBuddy(buddy);
-    return l;
 }
 
 } // namespace

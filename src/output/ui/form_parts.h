@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <string_view>
+
 namespace tarvimo::output::ui {
 
-inline QPushButton* makeButton(QWidget* parent, const char* name, const char* utf8)
+inline QPushButton* makeButton(QWidget* parent, const char* name, std::string_view utf8)
 {
     auto* b = new QPushButton(q(utf8), parent);
     b->setObjectName(QString::fromLatin1(name));
