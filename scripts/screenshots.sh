@@ -10,7 +10,8 @@ cmake --build build/release -j "${JOBS:-2}" --target tarvimo-ui-preview tarvimo 
 preview=build/release/tools/tarvimo-ui-preview
 for shot in "search" "search --busy" "search --empty-ok" "search-single" \
             "export-text" "export-db" "export-db --busy" "dbset" "oracle" "mysql" "connstr" "mapping" "query" \
-            "progress" "options" "options --page 1" "options --page 2" "about"; do
+            "progress" "options" "options --page 1" "options --page 2" "about" \
+            "category-new" "category-move" "category-props" "category-root"; do
   name=$(echo "$shot" | tr -d ' -')
   # shellcheck disable=SC2086
   QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 800x600x24" "$preview" $shot --grab "$out/$name.png"

@@ -10,11 +10,14 @@
 // oracle, mysql, connstr (the connection-string editor for ODBC), mapping (the column
 // mapping with its drop-down open), query (the query dialog showing a table) and progress
 // (the export's progress window); options (the options dialog with a proxy stored, on tab
-// N counted from 0 with --page N) and about (the about box). --busy shows the search dialog
+// N counted from 0 with --page N), about (the about box), category-new and category-move
+// (the category dialog creating below, and moving, a user category), category-props and
+// category-root (the properties of a user category and of a reserved one). --busy shows the search dialog
 // as it looks while its tasks are being made, the export dialog with its busy label;
 // --empty-ok presses OK with no keyword, so the search dialog's warning box shows. --grab
 // FILE saves the whole screen as PNG half a second after the window is up, then quits.
 #include "app/ui/about_dialog.h"
+#include "app/ui/category_dialogs.h"
 #include "app/ui/options_dialog.h"
 #include "directory/ui/search_dialog.h"
 #include "output/ui/data_query_dialog.h"
@@ -185,6 +188,20 @@ std::unique_ptr<QWidget> appWindow(const QString& window, const std::string& hom
     }
     if (window == "about")
         return std::make_unique<tarvimo::app::ui::AboutDialog>();
+    if (window.startsWith("category-")) {
+        // A library with two user categories, the second below the first.
+        static tarvimo::StderrMessages said;
+        static tarvimo::app::CategoryStore store(home + "/DefaultCDB.cdb", "tarvimo");
+        store.load();
+        store.create("0002", gbk("机械"), gbk("机械类企业"));
+        store.create("0005", gbk("液压泵"), "");
+        using tarvimo::app::ui::TnewClassForm;
+        if (window == "category-new")
+            return std::make_unique<TnewClassForm>(store, TnewClassForm::Mode::Create, "0005", said);
+        if (window == "category-move")
+            return std::make_unique<TnewClassForm>(store, TnewClassForm::Mode::Move, "0006", said);
+        return std::make_unique<tarvimo::app::ui::TtreeUpdate>(store, window == "category-root" ? "0002" : "0005", said);
+    }
     return nullptr;
 }
 
@@ -198,7 +215,8 @@ int main(int argc, char** argv)
     const QStringList args = QApplication::arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: tarvimo-ui-preview search|search-single|export-text|export-db|dbset|oracle|mysql|"
-                             "connstr|mapping|query|progress|options|about [--busy|--empty-ok] [--page N] [--grab FILE]\n");
+                             "connstr|mapping|query|progress|options|about|category-new|category-move|category-props|\n"
+                             "category-root [--busy|--empty-ok] [--page N] [--grab FILE]\n");
         return 2;
     }
     const QString window = args[1];
