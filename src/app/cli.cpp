@@ -15,7 +15,8 @@ const CommandSpec& programCommand()
         s.arguments = {{"COMMAND", "the command to run"}};
         s.options = {{"home", OptionSpec::kText, "DIR", "the home folder (task library, DefaultSet.ini) for this run"}};
         s.commands = taskCommand().commands;
-        for (const CommandSpec* c : {&extractCommand(), &urlsCommand(), &runCommand(), &searchCommand(), &exportCommand()})
+        for (const CommandSpec* c : {&extractCommand(), &urlsCommand(), &runCommand(), &searchCommand(), &exportCommand(),
+                                   &daemonCommand()})
             s.commands.push_back(*c);
         s.notes = "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n"
                   "A word after -- is an argument even when it starts with '-'.\n"
@@ -62,6 +63,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return runSearch(rest, home, out, err);
     if (command == "export")
         return runExport(rest, home, out, err);
+    if (command == "daemon")
+        return runDaemon(rest, home, out, err);
     return usageError(program, "unknown command '" + command + "'", err);
 }
 

@@ -14,6 +14,43 @@
 
 namespace tarvimo::cli {
 
+// SIGINT and SIGTERM ask the running command to stop (a second one ends the program the
+// usual way) while this object lives; the old handlers come back afterwards.
+class InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    // A stop signal has come since the guard was made.
+    static bool requested();
+
+private:
+    void (*oldInt_)(int);
+    void (*oldTerm_)(int);
+};
+
+// Progress lines of a run frame on standard error: every message line, and the counters
+// when they change (or every tenth look). Each line begins with 'prefix' (default
+// "tarvimo-cli: ").
+class ProgressPrinter {
+public:
+    ProgressPrinter(run::TFrameTaskData& frame, std::ostream& err, std::function<std::string()> prefix = {});
+    void message(int line);
+    void counters(bool force);
+
+private:
+    std::string prefix() const;
+
+    run::TFrameTaskData& frame_;
+    std::ostream& err_;
+    std::function<std::string()> prefix_;
+    int rows_ = -1, progress_ = -1, quiet_ = 0;
+    long long taken_ = -1;
+    std::size_t tasks_ = 0;
+    std::string status_;
+};
+
 // A QCoreApplication when there is none yet (the caller keeps it for the command).
 std::unique_ptr<QCoreApplication> ensureApplication();
 

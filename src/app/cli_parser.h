@@ -87,5 +87,6 @@ const CommandSpec& urlsCommand();
 const CommandSpec& runCommand();
 const CommandSpec& searchCommand();
 const CommandSpec& exportCommand();
+const CommandSpec& daemonCommand();
 
 } // namespace tarvimo::cli

@@ -14,25 +14,10 @@ namespace tarvimo::app {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool isTaskFile(const fs::path& p) { return text::endsWithNoCase(p.filename().string(), ".tak"); }
-
-} // namespace
-
 TaskListing listTasks(const std::string& home)
 {
-    std::vector<std::string> paths;
-    std::error_code ec;
-    for (fs::directory_iterator it(home::taskFolder(home), ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        if (it->is_regular_file(typeEc) && isTaskFile(it->path()))
-            paths.push_back(it->path().string());
-    }
-    std::sort(paths.begin(), paths.end());
-
     TaskListing out;
-    for (const auto& path : paths) {
+    for (const auto& path : store::libraryTaskFiles(home)) {
         LibraryTask t{store::taskNameOf(path), path, 0};
         try {
             store::TEncryptInifile ini(path);

@@ -64,12 +64,24 @@ std::string AutoSave::keep()
     return save() ? fileName_ : std::string();
 }
 
-bool AutoSave::save()
+std::string AutoSave::keepCopy(const std::string& stamp)
 {
-    if (fileName_.empty())
-        return false;
+    std::string base = fileName_.empty() ? defaultFileName() : fileName_;
+    if (text::endsWithNoCase(base, ".txt"))
+        base.resize(base.size() - 4);
+    base += "-" + stamp;
+    std::string file = base + ".txt";
+    for (int n = 2; files::exists(file) && n < 1000; ++n)
+        file = base + "-" + std::to_string(n) + ".txt";
+    return writeRows(file) ? file : std::string();
+}
+
+bool AutoSave::save() { return !fileName_.empty() && writeRows(fileName_); }
+
+bool AutoSave::writeRows(const std::string& file)
+{
     try {
-        files::writeAtomic(fileName_, collectedRowsText(frame_.grid()));
+        files::writeAtomic(file, collectedRowsText(frame_.grid()));
         return true;
     } catch (const files::FileError& e) {
         frame_.addMessage(std::string("自动保存失败: ") + e.what());

@@ -28,10 +28,15 @@ public:
     // (then under the default automatic-save name); the file, or empty when even that
     // cannot be written.
     std::string keep();
+    // Writes the rows to a file of their own beside the automatic save, its name followed
+    // by "-" + 'stamp' (a number is added when that file exists), so the next run does not
+    // replace them. The file, or empty when it cannot be written (said on the message list).
+    std::string keepCopy(const std::string& stamp);
 
 private:
     void runStarted();
     std::string defaultFileName() const;
+    bool writeRows(const std::string& file);
 
     run::TFrameTaskData& frame_;
     QTimer timer_;

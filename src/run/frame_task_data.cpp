@@ -118,6 +118,7 @@ bool TFrameTaskData::startRun(const std::string& taskFile, bool createOthers, co
     const std::vector<std::string> additional =
         task ? store::splitDelimited(task->additionalTasks, ',') : std::vector<std::string>{};
     finished_ = false;
+    stopped_ = false;
     endAnnounced_ = false;
     reportWaiting_ = false;
     starting_ = true;
@@ -282,6 +283,7 @@ void TFrameTaskData::controlRun(engine::RunCommand command)
         runState_ = engine::RunStatus::Running;
         break;
     case RunCommand::Stop:
+        stopped_ = true;
         endRun();
         break;
     }

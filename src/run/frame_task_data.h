@@ -102,6 +102,8 @@ public:
     }
     engine::RunStatus runState() const { return runState_; }
     bool finished() const { return finished_; }
+    // The run ended by a stop command rather than by running out of work.
+    bool stopped() const { return stopped_; }
     bool active() const { return active_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
     int dataRowCount() const { return dataRowCount_; }
@@ -184,6 +186,7 @@ private:
 
     engine::RunStatus runState_ = engine::RunStatus::Running;
     bool finished_ = false;
+    bool stopped_ = false;
     bool active_ = false;
     bool starting_ = false;       // masters are being made: their reports wait
     bool creating_ = false;       // the task creator has not ended yet

@@ -5,6 +5,9 @@
 #include "base/text.h"
 #include "store/delimited.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace tarvimo::store {
 
 std::string taskPath(const std::string& home, std::string_view taskNameGbk)
@@ -18,6 +21,20 @@ std::string taskNameOf(const std::string& path)
     if (name.size() >= 4)
         name.resize(name.size() - 4);
     return text::utf8ToGbk(name);
+}
+
+std::vector<std::string> libraryTaskFiles(const std::string& home)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (fs::directory_iterator it(home::taskFolder(home), ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_regular_file(typeEc) && text::endsWithNoCase(it->path().filename().string(), ".tak"))
+            paths.push_back(it->path().string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 std::vector<std::string> taskFilesOfName(const std::string& home, std::string_view taskNameGbk)

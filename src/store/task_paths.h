@@ -12,6 +12,10 @@ std::string taskPath(const std::string& home, std::string_view taskNameGbk);
 // The task name of a task file: its file name without the four-character extension (GBK).
 std::string taskNameOf(const std::string& path);
 
+// The task files of the library: every regular file in home/Task whose name ends in
+// ".tak" in any letter case, sorted by name (UTF-8 paths).
+std::vector<std::string> libraryTaskFiles(const std::string& home);
+
 // The files that belong to a task of that name and go when it is deleted: name.tak,
 // name.dll, and for N = 1 ... 10 nameN.dll and nameN.dtp (UTF-8 paths in home/Task).
 std::vector<std::string> taskFilesOfName(const std::string& home, std::string_view taskNameGbk);

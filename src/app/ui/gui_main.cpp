@@ -6,6 +6,7 @@
 // keyword search with the keyword filled in and starts it, so a first look shows a search
 // at work.
 #include "app/desktop_start.h"
+#include "app/ui/desktop_automation.h"
 #include "app/ui/main_window.h"
 #include "base/home.h"
 #include "directory/ui/search_dialog.h"
@@ -74,9 +75,12 @@ int main(int argc, char** argv)
     app::ui::TmainForm::Hooks hooks;
     const QString keyword = parser.value("search");
     app::ui::TmainForm* window = nullptr;
+    app::ui::DesktopAutomation* automation = nullptr;
+    hooks.shown = [&automation] { automation->scanScheduledTasks(); };
     if (!keyword.isEmpty()) {
         // The search dialog shows with the keyword typed in and is confirmed a moment later.
-        hooks.shown = [&window, keyword] {
+        hooks.shown = [&window, &automation, keyword] {
+            automation->scanScheduledTasks();
             QTimer::singleShot(300, window, [keyword] {
                 for (QWidget* w : QApplication::topLevelWidgets()) {
                     if (auto* d = qobject_cast<directory::ui::SearchDialog*>(w); d && d->isVisible()) {
@@ -92,6 +96,7 @@ int main(int argc, char** argv)
     options.programDir = programDir.toStdString();
     app::ui::TmainForm main(engine::Environment::forHome(home), options, hooks);
     window = &main;
+    automation = new app::ui::DesktopAutomation(main);  // a child of the window
     main.show();
     return QApplication::exec();
 }

@@ -851,6 +851,12 @@ run::TFrameTaskData* TmainForm::frameOf(const std::string& captionGbk) const
     return t ? t->frame.get() : nullptr;
 }
 
+output::AutoSave* TmainForm::autoSaveOf(const std::string& captionGbk) const
+{
+    const Tab* t = tabOf(captionGbk);
+    return t ? t->autoSave.get() : nullptr;
+}
+
 run::ui::FrameView* TmainForm::viewOf(const std::string& captionGbk) const
 {
     const Tab* t = tabOf(captionGbk);

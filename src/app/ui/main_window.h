@@ -140,6 +140,7 @@ public:
     // The frame of a task tab by caption (GBK, exact); null when none.
     run::TFrameTaskData* frameOf(const std::string& captionGbk) const;
     run::ui::FrameView* viewOf(const std::string& captionGbk) const;
+    output::AutoSave* autoSaveOf(const std::string& captionGbk) const;
     run::TFrameTaskData* activeFrame() const;
     // The ID of the selected category node; empty when none.
     std::string selectedCategoryId() const;
