@@ -12,13 +12,15 @@
 // (the export's progress window); options (the options dialog with a proxy stored, on tab
 // N counted from 0 with --page N), about (the about box), category-new and category-move
 // (the category dialog creating below, and moving, a user category), category-props and
-// category-root (the properties of a user category and of a reserved one). --busy shows the search dialog
+// category-root (the properties of a user category and of a reserved one), autorun (the
+// auto-run dialog listing three tasks set to run at start). --busy shows the search dialog
 // as it looks while its tasks are being made, the export dialog with its busy label;
 // --empty-ok presses OK with no keyword, so the search dialog's warning box shows. --grab
 // FILE saves the whole screen as PNG half a second after the window is up, then quits.
 #include "app/ui/about_dialog.h"
 #include "app/ui/category_dialogs.h"
 #include "app/ui/options_dialog.h"
+#include "automation/ui/auto_task_form.h"
 #include "directory/ui/search_dialog.h"
 #include "output/ui/data_query_dialog.h"
 #include "output/ui/db_dialogs.h"
@@ -188,6 +190,22 @@ std::unique_ptr<QWidget> appWindow(const QString& window, const std::string& hom
     }
     if (window == "about")
         return std::make_unique<tarvimo::app::ui::AboutDialog>();
+    if (window == "autorun") {
+        // Three tasks set to run at start; the preview starts nothing.
+        struct NoRuns : tarvimo::automation::RunHost {
+            tarvimo::automation::HostRun startTask(const std::string&) override { return {}; }
+            tarvimo::automation::HostRun runOf(const std::string&) const override { return {}; }
+        };
+        static NoRuns host;
+        tarvimo::files::makeDirs(home + "/Task");
+        const char* tasks[][3] = {{"机械 企业名录", "3", "30"}, {"液压泵 手机号", "0", "1"}, {"阀门 华东", "1", "120"}};
+        for (const auto& t : tasks)
+            tarvimo::files::writeAtomic(home + "/Task/" + t[0] + ".tak",
+                                        "[schedule]\r\nautotask=1\r\nautorunsystem=1\r\nautoruncount=" + std::string(t[1]) +
+                                            "\r\nautorunPauseTime=" + t[2] + "\r\n");
+        static tarvimo::automation::AutomaticRuns runs(tarvimo::engine::Environment::forHome(home), host);
+        return std::make_unique<tarvimo::automation::ui::TautoTaskForm>(runs, home);
+    }
     if (window.startsWith("category-")) {
         // A library with two user categories, the second below the first.
         static tarvimo::StderrMessages said;
@@ -216,7 +234,7 @@ int main(int argc, char** argv)
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: tarvimo-ui-preview search|search-single|export-text|export-db|dbset|oracle|mysql|"
                              "connstr|mapping|query|progress|options|about|category-new|category-move|category-props|\n"
-                             "category-root [--busy|--empty-ok] [--page N] [--grab FILE]\n");
+                             "category-root|autorun [--busy|--empty-ok] [--page N] [--grab FILE]\n");
         return 2;
     }
     const QString window = args[1];

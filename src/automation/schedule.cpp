@@ -6,7 +6,7 @@
 #include "store/schema.h"
 #include "store/task_paths.h"
 #include "store/task_schema.h"
-#include "store/tinifile.h"
+#include "store/encrypt_inifile.h"
 
 #include <algorithm>
 
@@ -42,7 +42,7 @@ std::optional<Schedule> readSchedule(const std::string& taskFile, bool startupSc
     if (!files::exists(taskFile))
         return std::nullopt;
     try {
-        store::TIniFile ini(taskFile);
+        store::TEncryptInifile ini(taskFile);
         Schedule s;
         s.autotask = store::readBool(ini, key::autotask);
         s.atStartup = store::readBool(ini, startupScan ? key::autorunsystemAtStartup : key::autorunsystem);

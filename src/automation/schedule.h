@@ -1,6 +1,8 @@
-// The automatic-run settings of task files (section schedule), read through the plain INI
-// store each time they are needed, so a change made while the program runs takes effect at
-// the next look. Every reader here skips a file it cannot read without a word.
+// The automatic-run settings of task files (section schedule), read each time they are
+// needed, so a change made while the program runs takes effect at the next look. They are
+// read through the task store, plain or encrypted: a task the search wizard stored
+// encrypted, its schedule then set with the program's own writer, still runs
+// automatically. Every reader here skips a file it cannot read without a word.
 //
 // `autorunsystem` has two defaults: the start-up scan reads a missing key as false (the
 // task joins the daily check), every other reader as the key's own default, true.

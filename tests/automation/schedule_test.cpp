@@ -51,12 +51,14 @@ TEST(StartupScan, SortsTasksIntoTheDailyListAndTheDialog)
     h.task("second", site, {}, {{"", "autotask", "1"}, {"", "autorunsystem", "1"}, {"", "autorunPauseTime", "5"}});
     h.task("off", site, {}, {{"", "autotask", "0"}, {"", "autorunsystem", "1"}, {"", "autorunTime", "00:00"}});
     h.task("plain", site, {});
-    // An encrypted task has no schedule the plain store can read.
-    test::encryptInPlace(h.task("sealed", site, {}, {{"", "autotask", "1"}, {"", "autorunsystem", "1"}}));
+    // Encrypted, as the search wizard stores its tasks: read all the same.
+    test::encryptInPlace(h.task("sealed", site, {}, {{"", "autotask", "1"}, {"", "autorunsystem", "0"}}));
+    // A damaged container is skipped without a word.
+    test::writeFile(h.dir.file("Task/damaged.tak"), std::string("\x78\xDA\x01\x02", 4));
     test::writeFile(h.dir.file("Task/notes.txt"), "[schedule]\r\nautotask=1\r\nautorunsystem=1\r\n");
 
     const ScanResult scan = scanScheduledTasks(h.dir.path());
-    EXPECT_EQ(scan.dailyTasks, (std::vector<std::string>{"daily", "nokey"}));
+    EXPECT_EQ(scan.dailyTasks, (std::vector<std::string>{"daily", "nokey", "sealed"}));
     EXPECT_TRUE(scan.dialogWanted);
 
     const auto rows = startupTasks(h.dir.path());
