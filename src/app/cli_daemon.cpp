@@ -7,7 +7,6 @@
 #include "automation/schedule.h"
 #include "base/messages.h"
 #include "base/text.h"
-#include "output/auto_save.h"
 #include "run/frame_task_data.h"
 #include "store/task_paths.h"
 
@@ -40,14 +39,14 @@ private:
 struct Daemon::Run {
     std::unique_ptr<LineMessages> messages;
     std::unique_ptr<run::TFrameTaskData> frame;
-    std::unique_ptr<output::AutoSave> autoSave;
-    std::unique_ptr<ProgressPrinter> printer;
+    std::unique_ptr<HeadlessFrame> headless;
+    automation::HostRun host() const { return {frame.get(), &headless->autoSave()}; }
 };
 
 Daemon::Daemon(engine::Environment env, std::ostream& err, automation::AutomationOptions options)
-    : env_(std::move(env)), err_(err), options_(std::move(options))
+    : env_(std::move(env)), err_(err)
 {
-    automation_ = std::make_unique<automation::AutomaticRuns>(env_, *this, options_);
+    automation_ = std::make_unique<automation::AutomaticRuns>(env_, *this, std::move(options));
 }
 
 Daemon::~Daemon()
@@ -56,11 +55,7 @@ Daemon::~Daemon()
     runs_.clear();
 }
 
-std::string Daemon::stamp() const
-{
-    const QDateTime now = options_.clock ? options_.clock() : QDateTime::currentDateTime();
-    return now.toString("yyyy-MM-dd HH:mm:ss").toStdString();
-}
+std::string Daemon::stamp() const { return automation_->now().toString("yyyy-MM-dd HH:mm:ss").toStdString(); }
 
 void Daemon::line(const std::string& taskUtf8, const std::string& text)
 {
@@ -71,9 +66,7 @@ void Daemon::line(const std::string& taskUtf8, const std::string& text)
 automation::HostRun Daemon::runOf(const std::string& nameGbk) const
 {
     const auto it = runs_.find(nameGbk);
-    if (it == runs_.end())
-        return {};
-    return {it->second->frame.get(), it->second->autoSave.get()};
+    return it == runs_.end() ? automation::HostRun{} : it->second->host();
 }
 
 automation::HostRun Daemon::startTask(const std::string& nameGbk)
@@ -90,19 +83,15 @@ automation::HostRun Daemon::startTask(const std::string& nameGbk)
         } else {
             frame.controlRun(engine::RunCommand::Resume);
         }
-        return {slot->frame.get(), slot->autoSave.get()};
+        return slot->host();
     }
     auto r = std::make_unique<Run>();
     r->messages = std::make_unique<LineMessages>([this, nameUtf8](const std::string& text) { line(nameUtf8, text); });
     r->frame = std::make_unique<run::TFrameTaskData>(*r->messages, env_);
-    // A master pauses after its last worker so a window can settle; there is none here.
-    r->frame->setMasterFinishDelayMs(0);
-    r->autoSave = std::make_unique<output::AutoSave>(*r->frame);
-    r->printer = std::make_unique<ProgressPrinter>(*r->frame, err_, [this, nameUtf8] {
+    r->headless = std::make_unique<HeadlessFrame>(*r->frame, err_, [this, nameUtf8] {
         return "tarvimo-cli: " + stamp() + " [" + nameUtf8 + "] ";
     });
-    ProgressPrinter* printer = r->printer.get();
-    QObject::connect(r->frame.get(), &run::TFrameTaskData::messageAdded, [printer](int l) { printer->message(l); });
+    ProgressPrinter* printer = &r->headless->printer();
     QObject::connect(r->frame.get(), &run::TFrameTaskData::runEnded, [printer] { printer->counters(true); });
     slot = std::move(r);
     line(nameUtf8, "starting");
@@ -111,7 +100,7 @@ automation::HostRun Daemon::startTask(const std::string& nameGbk)
         const std::string& why = slot->frame->loadError();
         line(nameUtf8, "cannot read the task file" + (why.empty() ? std::string() : " (" + why + ")"));
     }
-    return {slot->frame.get(), slot->autoSave.get()};
+    return slot->host();
 }
 
 int Daemon::exec(const std::function<bool()>& stopRequested)
@@ -148,7 +137,7 @@ int Daemon::exec(const std::function<bool()>& stopRequested)
     QObject::connect(&progress, &QTimer::timeout, [&] {
         for (auto& [name, r] : runs_)
             if (!r->frame->finished())
-                r->printer->counters(false);
+                r->headless->printer().counters(false);
     });
     watch.start(100);
     progress.start(1000);
@@ -164,7 +153,7 @@ int Daemon::exec(const std::function<bool()>& stopRequested)
         if (!r->frame->waitForThreads(60000))
             line(nameUtf8, "a worker did not end in time");
         if (r->frame->grid().dataRowCount() > 0) {
-            if (const std::string kept = r->autoSave->keep(); !kept.empty())
+            if (const std::string kept = r->headless->autoSave().keep(); !kept.empty())
                 line(nameUtf8, std::to_string(r->frame->grid().dataRowCount()) + " rows kept in " + kept);
         }
     }

@@ -90,6 +90,14 @@ void ProgressPrinter::counters(bool force)
     err_.flush();
 }
 
+HeadlessFrame::HeadlessFrame(run::TFrameTaskData& frame, std::ostream& err, std::function<std::string()> prefix)
+    : autoSave_(frame), printer_(frame, err, std::move(prefix))
+{
+    // A master pauses after its last worker so a window can settle; there is none here.
+    frame.setMasterFinishDelayMs(0);
+    QObject::connect(&frame, &run::TFrameTaskData::messageAdded, &autoSave_, [this](int line) { printer_.message(line); });
+}
+
 std::unique_ptr<QCoreApplication> ensureApplication()
 {
     if (QCoreApplication::instance())
@@ -113,11 +121,9 @@ int driveRun(run::TFrameTaskData& frame, const std::function<void()>& start, con
              std::ostream& out, std::ostream& err)
 {
     const std::string& outFile = output.outFile;
-    // A master pauses after its last worker so a window can settle; there is none here.
-    frame.setMasterFinishDelayMs(0);
-    output::AutoSave autoSave(frame);
-    ProgressPrinter printer(frame, err);
-    QObject::connect(&frame, &run::TFrameTaskData::messageAdded, [&](int line) { printer.message(line); });
+    HeadlessFrame headless(frame, err);
+    output::AutoSave& autoSave = headless.autoSave();
+    ProgressPrinter& printer = headless.printer();
 
     QEventLoop loop;
     QObject::connect(&frame, &run::TFrameTaskData::runEnded, &loop, &QEventLoop::quit);

@@ -3,6 +3,7 @@
 // the rows, the table written at the end).
 #pragma once
 
+#include "output/auto_save.h"
 #include "run/frame_task_data.h"
 
 #include <QCoreApplication>
@@ -49,6 +50,20 @@ private:
     long long taken_ = -1;
     std::size_t tasks_ = 0;
     std::string status_;
+};
+
+// What a run frame needs around it without a window: no settling pause after a master's
+// last worker, its automatic save, and its message lines on standard error (the counters
+// are printed by the caller, through printer()).
+class HeadlessFrame {
+public:
+    HeadlessFrame(run::TFrameTaskData& frame, std::ostream& err, std::function<std::string()> prefix = {});
+    output::AutoSave& autoSave() { return autoSave_; }
+    ProgressPrinter& printer() { return printer_; }
+
+private:
+    output::AutoSave autoSave_;
+    ProgressPrinter printer_;
 };
 
 // A QCoreApplication when there is none yet (the caller keeps it for the command).

@@ -41,7 +41,6 @@ private:
 
     engine::Environment env_;
     std::ostream& err_;
-    automation::AutomationOptions options_;
     std::map<std::string, std::unique_ptr<Run>> runs_;
     std::unique_ptr<automation::AutomaticRuns> automation_;
 };

@@ -78,22 +78,14 @@ ImportResult importRows(const run::ResultGrid& grid, const std::string& settings
     } catch (const output::DbError& e) {
         return failed(std::string("无法连接数据库: ") + e.what());
     }
-    {
-        QSqlDatabase db = connection.database();
-        try {
-            db.transaction();
+    try {
+        connection.inTransaction([&](QSqlDatabase& db) {
             output::insertRowsByMapping(grid, db, counter, mapping.uniqueFields, mapping.fields, mapping.columns, 0, 0,
                                         rows, 1, false, {}, connection.dialect().tableName(table));
-            if (!db.commit())
-                throw output::DbError(output::driverError(db));
-        } catch (const output::DbError& e) {
-            db.rollback();
-            db = QSqlDatabase();
-            connection.close();
-            return failed("表 " + utf8(table) + ": " + e.what() + " (未保存任何行)");
-        }
+        });
+    } catch (const output::DbError& e) {
+        return failed("表 " + utf8(table) + ": " + e.what() + " (未保存任何行)");
     }
-    connection.close();
     ImportResult r;
     r.ok = true;
     r.inserted = counter;

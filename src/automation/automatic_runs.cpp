@@ -28,16 +28,17 @@ public:
         : QObject(&frame), owner_(&owner), frame(frame), name(std::move(name))
     {
         setObjectName(kWatchName);
-        connect(&frame, &run::TFrameTaskData::runEnded, this, [this] {
-            if (automatic && owner_)
-                owner_->runEnded(*this);
-        });
+        connect(&frame, &run::TFrameTaskData::runEnded, this, &RunWatch::ended);
+    }
+    void ended()
+    {
+        if (automatic && owner_)
+            owner_->runEnded(*this);
     }
     QPointer<AutomaticRuns> owner_;
     run::TFrameTaskData& frame;
     std::string name;        // GBK
     bool automatic = false;  // the run now going was started automatically
-    output::AutoSave* autoSave = nullptr;
 };
 
 struct AutomaticRuns::Sequence {
@@ -112,7 +113,6 @@ void AutomaticRuns::start(const std::string& nameGbk)
     auto* watch = static_cast<RunWatch*>(started.frame->findChild<QObject*>(kWatchName, Qt::FindDirectChildrenOnly));
     if (!watch)
         watch = new RunWatch(*this, *started.frame, nameGbk);
-    watch->autoSave = started.autoSave;
     if (!fresh || !started.frame->task())
         return;  // a run already going was resumed, or the task could not be read
     watch->automatic = true;
@@ -124,10 +124,7 @@ void AutomaticRuns::start(const std::string& nameGbk)
     ++count;
     // A run with nothing to do can end inside its start, before this watch existed.
     if (started.frame->finished())
-        QTimer::singleShot(0, watch, [watch] {
-            if (watch->automatic && watch->owner_)
-                watch->owner_->runEnded(*watch);
-        });
+        QTimer::singleShot(0, watch, &RunWatch::ended);
 }
 
 void AutomaticRuns::runEnded(RunWatch& watch)
@@ -148,10 +145,11 @@ void AutomaticRuns::runEnded(RunWatch& watch)
         imported = result.ok;
     }
     const int rows = frame.grid().dataRowCount();
-    if (!imported && rows > 0 && watch.autoSave) {
+    output::AutoSave* autoSave = host_.runOf(watch.name).autoSave;
+    if (!imported && rows > 0 && autoSave) {
         // The next run clears the grid: these rows go to files of their own.
-        watch.autoSave->keep();
-        const std::string copy = watch.autoSave->keepCopy(now().toString("yyyyMMdd-HHmmss").toStdString());
+        autoSave->keep();
+        const std::string copy = autoSave->keepCopy(now().toString("yyyyMMdd-HHmmss").toStdString());
         if (!copy.empty())
             frame.addMessage("本次运行的 " + std::to_string(rows) + " 行保存在 " + copy);
     }

@@ -84,6 +84,8 @@ public:
     TAutoTask& autoTask() { return *tick_; }
     // Automatic runs of the task started on the clock's day.
     int runsToday(const std::string& nameGbk) const;
+    // The clock's time.
+    QDateTime now() const;
 
 signals:
     // An automatic run has ended and its import, keeping and repeat are settled.
@@ -95,7 +97,6 @@ private:
     void runEnded(RunWatch& watch);
     void repeat(const std::string& nameGbk);
     void nextInOrder();
-    QDateTime now() const;
 
     engine::Environment env_;
     RunHost& host_;

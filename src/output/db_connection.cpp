@@ -185,4 +185,20 @@ void DbConnection::exec(const std::string& sql)
         throw DbError(query.lastError().text().toStdString());
 }
 
+void DbConnection::inTransaction(const std::function<void(QSqlDatabase&)>& work)
+{
+    QSqlDatabase db = database();
+    try {
+        if (!isOpen())
+            throw DbError("not connected");
+        db.transaction();
+        work(db);
+        if (!db.commit())
+            throw DbError(driverError(db));
+    } catch (const DbError&) {
+        db.rollback();
+        throw;
+    }
+}
+
 } // namespace tarvimo::output

@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -70,6 +71,9 @@ public:
     std::vector<std::string> fields(const std::string& table) const;
     // Runs one statement; throws DbError.
     void exec(const std::string& sql);
+    // Runs 'work' in one transaction and commits it. When 'work' or the commit throws
+    // DbError, everything is rolled back and the error passes on.
+    void inTransaction(const std::function<void(QSqlDatabase&)>& work);
 
 private:
     QString name_;

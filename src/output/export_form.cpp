@@ -49,22 +49,13 @@ bool TexportForm::namesSafe(const std::vector<const std::string*>& names)
 bool TexportForm::runInsert(const std::function<void(QSqlDatabase&)>& insert, bool mysqlWords)
 {
     setBusy(true);
-    QSqlDatabase db = connection_.database();
     counter_ = 0;
     bool ok = true;
     try {
-        if (!connection_.isOpen())
-            throw DbError("not connected");
-        db.transaction();
-        insert(db);
-        if (!db.commit())
-            throw DbError(driverError(db));
+        connection_.inTransaction(insert);
     } catch (const DbError&) {
-        // Nothing of a failed export is committed.
-        db.rollback();
-        ok = false;
+        ok = false;  // nothing of a failed export is committed
     }
-    db = QSqlDatabase();
     connection_.close();
     dbType = kNotConnected;
     if (hooks_.progressDone)
