@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl zlib1g-dev libpcre2-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  tinyproxy python3 nginx-light curl python3-scrapy time
+  tinyproxy python3 nginx-light curl wget python3-scrapy time
   xvfb xauth fonts-wqy-microhei imagemagick
   libxlsxwriter-dev libqt6sql6-mysql libqt6sql6-odbc unixodbc unixodbc-dev libsqliteodbc
   mariadb-server mariadb-client sqlite3 xdg-utils unzip
