@@ -16,7 +16,7 @@ const CommandSpec& programCommand()
         s.options = {{"home", OptionSpec::kText, "DIR", "the home folder (task library, DefaultSet.ini) for this run"}};
         s.commands = taskCommand().commands;
         for (const CommandSpec* c : {&extractCommand(), &urlsCommand(), &runCommand(), &searchCommand(), &exportCommand(),
-                                   &daemonCommand()})
+                                   &daemonCommand(), &scanCommand()})
             s.commands.push_back(*c);
         s.notes = "Text is UTF-8 on the command line and in the output; --raw prints the stored GBK bytes.\n"
                   "A word after -- is an argument even when it starts with '-'.\n"
@@ -65,6 +65,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return runExport(rest, home, out, err);
     if (command == "daemon")
         return runDaemon(rest, home, out, err);
+    if (command == "scan")
+        return runScan(rest, home, out, err);
     return usageError(program, "unknown command '" + command + "'", err);
 }
 

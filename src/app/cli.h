@@ -36,6 +36,9 @@ int runSearch(const std::vector<std::string>& args, const std::string& home, std
 // `export`: a rows file to a text file, a workbook or the configured database.
 int runExport(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 
+// `scan`: the link-scanning crawler from web addresses, its links on standard output.
+int runScan(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
+
 // `daemon`: the automatic runs without a display, until stopped.
 int runDaemon(const std::vector<std::string>& args, const std::string& home, std::ostream& out, std::ostream& err);
 

@@ -16,23 +16,6 @@ namespace tarvimo::cli {
 
 namespace {
 
-// Counts the warnings it passes on: any warning means the export did not complete.
-class ExportMessages : public UserMessages {
-public:
-    explicit ExportMessages(std::ostream& err) : err_(err) {}
-    void warning(std::string_view text) override
-    {
-        ++warnings;
-        err_ << "tarvimo-cli: " << text << "\n";
-    }
-    void information(std::string_view text) override { err_ << "tarvimo-cli: " << text << "\n"; }
-    bool question(std::string_view) override { return false; }
-    int warnings = 0;
-
-private:
-    std::ostream& err_;
-};
-
 // "A-B" into its two texts; false when there is no "-" after the first character.
 bool splitRange(const std::string& range, std::string& from, std::string& to)
 {
@@ -94,7 +77,7 @@ int runExport(const std::vector<std::string>& args, const std::string& home, std
     }
 
     const int kind = line->has("text") ? output::kTextFile : line->has("xlsx") ? output::kWorkbook : output::kDatabase;
-    ExportMessages messages(err);
+    StreamMessages messages(err);
     output::TexportForm::Hooks hooks;
     const std::string file = line->has("text") ? line->value("text") : line->value("xlsx");
     hooks.saveFileName = [&](const std::string&) { return std::optional<std::string>(file); };

@@ -3,6 +3,7 @@
 // the rows, the table written at the end).
 #pragma once
 
+#include "base/messages.h"
 #include "output/auto_save.h"
 #include "run/frame_task_data.h"
 
@@ -64,6 +65,24 @@ public:
 private:
     output::AutoSave autoSave_;
     ProgressPrinter printer_;
+};
+
+// Message boxes as lines on a stream ("tarvimo-cli: " first); questions are answered no.
+// Counts the warnings, since a warning means the command did not complete.
+class StreamMessages : public UserMessages {
+public:
+    explicit StreamMessages(std::ostream& err) : err_(err) {}
+    void warning(std::string_view text) override
+    {
+        ++warnings;
+        err_ << "tarvimo-cli: " << text << "\n";
+    }
+    void information(std::string_view text) override { err_ << "tarvimo-cli: " << text << "\n"; }
+    bool question(std::string_view) override { return false; }
+    int warnings = 0;
+
+private:
+    std::ostream& err_;
 };
 
 // A QCoreApplication when there is none yet (the caller keeps it for the command).

@@ -147,7 +147,7 @@ ParseResult parseArguments(const CommandSpec& spec, const std::vector<std::strin
             r.error += " " + spec.arguments[i].name;
         return r;
     }
-    if (c.arguments.size() > wanted && !handsOver) {
+    if (c.arguments.size() > wanted && !handsOver && !spec.repeatLast) {
         r.error = "unexpected argument '" + c.arguments[wanted] + "'";
         return r;
     }

@@ -38,6 +38,7 @@ struct CommandSpec {
     // chosen command, and its help lists these commands.
     std::vector<CommandSpec> commands;
     std::string notes;  // closing lines of the help
+    bool repeatLast = false;  // the last argument may be given more than once ("URL...")
 };
 
 // A command line that parsed: the positional values (for a command that hands over, the
@@ -88,5 +89,6 @@ const CommandSpec& runCommand();
 const CommandSpec& searchCommand();
 const CommandSpec& exportCommand();
 const CommandSpec& daemonCommand();
+const CommandSpec& scanCommand();
 
 } // namespace tarvimo::cli

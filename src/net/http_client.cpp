@@ -89,12 +89,19 @@ struct HttpClient::Impl {
     long readTimeoutMs = 60000;
     long totalTimeoutMs = -1;            // below 0: derived from the two above
     ProxySettings proxy;
+    bool systemProxy = false;
+    std::string user;
+    std::string password;
+    TransferObserver* observer = nullptr;
     std::size_t maxBody = kDefaultMaxBody;
     std::string caFile;
     std::string defaultCaFile;           // libcurl's own, restored when caFile is cleared
 
     // State of the transfer in flight; touched only by the thread running it.
     std::string body;
+    std::string headerBlock;             // the head of the latest response
+    bool headReported = false;
+    bool rejected = false;
     bool tooLarge = false;
     bool connected = false;
     Clock::time_point lastActivity;
@@ -117,6 +124,8 @@ struct HttpClient::Impl {
     void configure(const std::string& url, curl_slist* headers);
     HttpResult perform();
 
+    // Tells the observer that the final head arrived; false when it refuses the body.
+    bool reportHead();
     static size_t onBody(char* data, size_t size, size_t count, void* self);
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow);
@@ -248,7 +257,10 @@ void HttpClient::Impl::configure(const std::string& url, curl_slist* headers)
     else
         curl_easy_setopt(easy, CURLOPT_CAINFO, caFile.c_str());
 
-    if (proxy.host.empty()) {
+    if (proxy.host.empty() && systemProxy) {
+        // Unset, libcurl takes the proxy from the environment.
+        curl_easy_setopt(easy, CURLOPT_PROXY, nullptr);
+    } else if (proxy.host.empty()) {
         // An empty proxy also keeps libcurl from taking one from http_proxy and friends:
         // whether the system proxy is used is decided by the caller, through setProxy.
         curl_easy_setopt(easy, CURLOPT_PROXY, "");
@@ -256,6 +268,14 @@ void HttpClient::Impl::configure(const std::string& url, curl_slist* headers)
         curl_easy_setopt(easy, CURLOPT_PROXY, proxy.host.c_str());
         curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxy.port));
         curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    }
+    if (!user.empty()) {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, password.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
+    } else {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
     }
     if (!proxy.host.empty() && !proxy.user.empty()) {
         curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
@@ -281,6 +301,9 @@ HttpResult HttpClient::Impl::perform()
     }
 
     body.clear();
+    headerBlock.clear();
+    headReported = false;
+    rejected = false;
     tooLarge = false;
     connected = false;
     lastUploaded = 0;
@@ -370,6 +393,7 @@ HttpResult HttpClient::Impl::perform()
         result.contentType = text;
     result.body = std::move(body);
     body.clear();
+    headerBlock.clear();
 
     switch (abort) {
     case Abort::Cancelled:
@@ -388,7 +412,12 @@ HttpResult HttpClient::Impl::perform()
         result.error = "HTTP client failure: " + internalError;
         break;
     case Abort::None:
-        if (code == CURLE_OK) {
+        if (code == CURLE_OK && !headReported && status > 0 && !reportHead())
+            rejected = true;   // a response without body, refused on its head
+        if (rejected) {
+            result.rejected = true;
+            result.error = "refused after the response head";
+        } else if (code == CURLE_OK) {
             result.ok = true;
         } else if (tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
             result.tooLarge = true;
@@ -404,11 +433,34 @@ HttpResult HttpClient::Impl::perform()
     return result;
 }
 
+bool HttpClient::Impl::reportHead()
+{
+    headReported = true;
+    if (!observer)
+        return true;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    char* type = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+    curl_off_t length = -1;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return observer->headerComplete(status, type ? type : "", length < 0 ? 0 : static_cast<long long>(length),
+                                    headerBlock);
+}
+
 size_t HttpClient::Impl::onBody(char* data, size_t size, size_t count, void* self)
 {
     auto* d = static_cast<Impl*>(self);
     const size_t n = size * count;
     d->lastActivity = Clock::now();
+    // libcurl passes on no body of a response it follows or answers itself (redirects,
+    // authentication), so the first body bytes come after the final head.
+    if (!d->headReported && !d->reportHead()) {
+        d->rejected = true;
+        return 0;
+    }
+    if (d->observer)
+        d->observer->bodyChunk(d->body.size(), n);
     if (n > d->maxBody - std::min(d->maxBody, d->body.size())) {
         d->tooLarge = true;
         return 0;   // any count other than n makes libcurl abort the transfer
@@ -417,10 +469,22 @@ size_t HttpClient::Impl::onBody(char* data, size_t size, size_t count, void* sel
     return n;
 }
 
-size_t HttpClient::Impl::onHeader(char*, size_t size, size_t count, void* self)
+size_t HttpClient::Impl::onHeader(char* data, size_t size, size_t count, void* self)
 {
-    static_cast<Impl*>(self)->lastActivity = Clock::now();
-    return size * count;
+    auto* d = static_cast<Impl*>(self);
+    const size_t n = size * count;
+    d->lastActivity = Clock::now();
+    const std::string_view line(data, n);
+    // Each response (a redirect, an authentication challenge, the final one) begins with
+    // its status line; only the latest head is kept.
+    if (line.starts_with("HTTP/"))
+        d->headerBlock.clear();
+    if (n > d->maxBody - std::min(d->maxBody, d->headerBlock.size())) {
+        d->tooLarge = true;
+        return 0;
+    }
+    d->headerBlock.append(line);
+    return n;
 }
 
 int HttpClient::Impl::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow)
@@ -485,8 +549,27 @@ void HttpClient::setConnectTimeoutMs(long ms) { d->connectTimeoutMs = ms; }
 void HttpClient::setReadTimeoutMs(long ms) { d->readTimeoutMs = ms; }
 void HttpClient::setTotalTimeoutMs(long ms) { d->totalTimeoutMs = std::max(0L, ms); }
 long HttpClient::totalTimeoutMs() const { return d->deadlineMs(); }
-void HttpClient::setProxy(const ProxySettings& proxy) { d->proxy = proxy; }
-void HttpClient::clearProxy() { d->proxy = ProxySettings{}; }
+void HttpClient::setProxy(const ProxySettings& proxy)
+{
+    d->proxy = proxy;
+    d->systemProxy = false;
+}
+void HttpClient::clearProxy()
+{
+    d->proxy = ProxySettings{};
+    d->systemProxy = false;
+}
+void HttpClient::useSystemProxy()
+{
+    d->proxy = ProxySettings{};
+    d->systemProxy = true;
+}
+void HttpClient::setCredentials(std::string user, std::string password)
+{
+    d->user = std::move(user);
+    d->password = std::move(password);
+}
+void HttpClient::setObserver(TransferObserver* observer) { d->observer = observer; }
 void HttpClient::setMaxBodyBytes(std::size_t bytes) { d->maxBody = bytes; }
 void HttpClient::setCaFile(std::string path) { d->caFile = std::move(path); }
 

@@ -33,6 +33,7 @@ struct HttpResult {
     bool tooLarge = false;     // the body passed the size limit
     bool badAddress = false;   // the address itself was refused (malformed, or a scheme
                                // other than http and https): asking again cannot help
+    bool rejected = false;     // the observer refused the body after the response's head
 
     // ok and a 2xx status.
     bool success() const { return ok && status >= 200 && status < 300; }
@@ -44,6 +45,19 @@ struct ProxySettings {
     std::string user;      // empty: no authentication
     std::string password;
     bool basicAuth = false;    // true: credentials sent at once; false: when the proxy asks
+};
+
+// A streaming caller's view of a request in flight, called on the requesting thread.
+class TransferObserver {
+public:
+    virtual ~TransferObserver() = default;
+    // The head of the final response (after redirects and authentication) has arrived;
+    // 'headerBlock' is its raw header lines. Answering false ends the request at once,
+    // as rejected. Called once per request that got a response.
+    virtual bool headerComplete(long status, std::string_view contentType, long long contentLength,
+                                std::string_view headerBlock) = 0;
+    // 'bytes' more body bytes arrived, 'before' had arrived before them.
+    virtual void bodyChunk(std::size_t before, std::size_t bytes) = 0;
 };
 
 // Never throws for want of resources: when libcurl or the descriptors it needs cannot be
@@ -76,7 +90,16 @@ public:
     void setProxy(const ProxySettings& proxy);
     // Direct connections (the default); the http_proxy variables are not consulted here.
     void clearProxy();
-    // A response body larger than this is a failure (tooLarge); default 32 MiB.
+    // The system's proxy: http_proxy, https_proxy and no_proxy of the environment, as
+    // libcurl reads them. setProxy and clearProxy end it.
+    void useSystemProxy();
+    // User name and password offered when a server asks for them (401), in the strongest
+    // scheme it accepts; an empty name offers none.
+    void setCredentials(std::string user, std::string password);
+    // Null: none. Not owned; must outlive the requests.
+    void setObserver(TransferObserver* observer);
+    // A response body, or a response head, larger than this is a failure (tooLarge);
+    // default 32 MiB.
     void setMaxBodyBytes(std::size_t bytes);
     // Extra CA certificate file trusted besides the system's (tests use a local CA).
     void setCaFile(std::string path);

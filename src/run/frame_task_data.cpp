@@ -1,5 +1,7 @@
 #include "run/frame_task_data.h"
 
+#include "run/crawler_scanner.h"
+
 #include "base/files.h"
 #include "base/home.h"
 #include "base/text.h"
@@ -66,6 +68,9 @@ TFrameTaskData::TFrameTaskData(UserMessages& messages, engine::Environment env, 
     connect(&timermain_, &QTimer::timeout, this, &TFrameTaskData::timermainTick);
     connect(&timer3_, &QTimer::timeout, this, &TFrameTaskData::timer3Tick);
     connect(&timer4_, &QTimer::timeout, this, &TFrameTaskData::timer4Tick);
+    // HSSecond: the frame's own crawler. Nothing in a run starts it; closing the tab waits
+    // for it when something has.
+    crawler_ = std::make_unique<CrawlerScanner>(env_.home, boxes_);
     // Timer1 does nothing when it fires: it is the running indicator. The timers start
     // with the run.
 }
@@ -218,7 +223,12 @@ void TFrameTaskData::enterMaster(const std::string& name, const std::string& tas
 {
     if (!task)
         task = engine::loadTask(taskFile).task;
-    auto master = std::make_unique<engine::TtaskMaster>(taskFile, std::move(task), env_, this);
+    // A task that gathers its detail addresses with the link-scanning crawler gets one of
+    // its own.
+    std::unique_ptr<engine::LinkScanner> scanner;
+    if (task && task->config.urlScan)
+        scanner = std::make_unique<CrawlerScanner>(env_.home, boxes_);
+    auto master = std::make_unique<engine::TtaskMaster>(taskFile, std::move(task), env_, this, std::move(scanner));
     master->setFinishDelayMs(masterFinishDelayMs_);
     masters_.emplace_back(name, std::move(master));
 }

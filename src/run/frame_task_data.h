@@ -71,7 +71,8 @@ public:
     void setTaskCreator(TaskCreator creator) { taskCreator_ = std::move(creator); }
     // The task creator is still making tasks for this run.
     bool creating() const { return creating_; }
-    // The frame's own link-scanning crawler, when it has one.
+    // The frame's own link-scanning crawler (HSSecond); a real crawler from construction.
+    engine::LinkScanner* crawler() const { return crawler_.get(); }
     void setCrawler(std::unique_ptr<engine::LinkScanner> crawler) { crawler_ = std::move(crawler); }
     void setRunOptions(engine::RunOptions options) { options_ = std::move(options); }
     void setKeyword(std::string keyword) { keyword_ = std::move(keyword); }
