@@ -37,6 +37,9 @@ const CommandSpec& scanCommand()
         {{"depth", OptionSpec::kPositiveNumber, "N",
           "download pages down to this depth, the starting pages being depth 1 (default 3)"},
          {"downloads", OptionSpec::kPositiveNumber, "N", "downloads at a time (default 6)"},
+         {"queue", OptionSpec::kPositiveNumber, "N",
+          "found links wait in a queue of at most N addresses, at least 10; links found while it is full are not "
+          "followed (default 5000)"},
          {"scan", OptionSpec::kText, "all|site|path",
           "which links are followed: all, those of the first address's site, or those under its folder (default all)"},
          {"report", OptionSpec::kText, "all|site|path",
@@ -88,6 +91,11 @@ int runScan(const std::vector<std::string>& args, const std::string& home, std::
         scan.setDepthSearchLevel(o->number("depth"));
     if (o->has("downloads"))
         scan.setConcurrentDownloads(o->number("downloads"));
+    if (o->has("queue")) {
+        if (o->number("queue") < 10)
+            return usageError(scanCommand(), "--queue takes at least 10", err);
+        scan.setMaxQueueSize(o->number("queue"));
+    }
     scan.LinkScan = static_cast<crawler::TLinkScan>(scanMode);
     scan.LinkReport = static_cast<crawler::TLinkReport>(reportMode);
     if (o->has("results"))

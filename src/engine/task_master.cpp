@@ -239,8 +239,17 @@ void TtaskMaster::startWorkers()
 void TtaskMaster::startGathering()
 {
     if (config_.urlScan && scanner_) {
-        std::lock_guard lk(listMutex_);
-        scanner_->start(urlList_[0]);
+        {
+            // Gathering is under way: the run waits for the crawler's end.
+            std::lock_guard wl(workersMutex_);
+            started_ = true;
+        }
+        std::string first;
+        {
+            std::lock_guard lk(listMutex_);
+            first = urlList_[0];
+        }
+        scanner_->start(first);
         return;
     }
     std::vector<std::string> pages;

@@ -306,6 +306,25 @@ TEST_F(FrameTest, PauseResumeStopAndTheCloseRules)
     EXPECT_EQ(ended, 1) << "the end is announced once";
 }
 
+TEST_F(FrameTest, ClosingWaitsForTheFramesOwnCrawler)
+{
+    // HSSecond is a real crawler; while it works, closing the tab stops it and stays.
+    LocalHttpServer server;
+    frame->startRun(listTask(dir, {server.url("/stall?bytes=1")}), false, "");
+    frame->controlRun(engine::RunCommand::Stop);
+    ASSERT_TRUE(frame->waitForThreads(10000));
+    ASSERT_TRUE(frame->requestClose()) << "the run has ended and the crawler is idle";
+    auto* crawler = frame->crawler();
+    ASSERT_NE(crawler, nullptr);
+    crawler->start(server.url("/stall-headers"));
+    ASSERT_TRUE(crawler->running());
+    ASSERT_TRUE(test::spinUntil([&] { return server.waitForRequest("/stall-headers", std::chrono::milliseconds(0)); }, 10000));
+    EXPECT_FALSE(frame->requestClose());
+    EXPECT_EQ(boxes.entries.back().text, "正在停止任务中，请梢侯关闭");
+    EXPECT_TRUE(test::spinUntil([&] { return !crawler->running(); }, 10000)) << "the crawler was told to stop";
+    EXPECT_TRUE(frame->requestClose());
+}
+
 TEST_F(FrameTest, StoppingARunThatWaitsForAddressesEndsIt)
 {
     LocalHttpServer server;
