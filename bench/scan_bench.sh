@@ -102,8 +102,11 @@ figures() {
 
 # ---- Tarvimo ------------------------------------------------------------------------
 mkdir -p "$work/home"
+# The queue must hold the widest level of the site (see below); the default of 5000 is
+# too small for 20 000 pages in four levels.
+queue=$(( widest > 5000 ? widest + 1000 : 5000 ))
 timed_pass tarvimo "$cli" --home "$work/home" scan "$start" --depth "$depth" --downloads "$downloads" \
-    --results "$work/results.txt" || die "tarvimo-cli scan failed"
+    --queue "$queue" --results "$work/results.txt" || die "tarvimo-cli scan failed"
 summary=$(tail -n 1 "$work/tarvimo.err")
 summary_re='^tarvimo-cli: scan ended: ([0-9]+) pages, ([0-9]+) links, ([0-9]+) retries, ([0-9]+) errors, ([0-9.]+) s$'
 [[ "$summary" =~ $summary_re ]] ||

@@ -5,7 +5,9 @@
 
 #include "app/cli_headless.h"
 #include "app/cli_parser.h"
+#include "base/home.h"
 #include "crawler/http_scan.h"
+#include "store/settings.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -87,6 +89,7 @@ int runScan(const std::vector<std::string>& args, const std::string& home, std::
     const auto app = ensureApplication();
     StreamMessages messages(err);
     crawler::THttpScan scan(home, &messages);
+    scan.setMaxPageBytes(store::settings::readFetcherSettings(home::settingsPath(home)).maxBodyBytes);
     if (o->has("depth"))
         scan.setDepthSearchLevel(o->number("depth"));
     if (o->has("downloads"))
@@ -154,10 +157,10 @@ int runScan(const std::vector<std::string>& args, const std::string& home, std::
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char time[32];
     std::snprintf(time, sizeof time, "%.2f", seconds);
-    err << "tarvimo-cli: scan " << (stopped ? "stopped" : "ended") << ": " << stats.done << " pages, " << links
-        << " links, " << stats.retries << " retries, " << stats.errors << " errors, " << time << " s\n";
     if (!scan.FileOfResults().empty())
         err << "tarvimo-cli: results file " << scan.FileOfResults() << "\n";
+    err << "tarvimo-cli: scan " << (stopped ? "stopped" : "ended") << ": " << stats.done << " pages, " << links
+        << " links, " << stats.retries << " retries, " << stats.errors << " errors, " << time << " s\n";
     return kOk;
 }
 

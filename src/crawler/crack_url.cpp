@@ -1,5 +1,8 @@
 #include "crawler/crack_url.h"
 
+#include "base/text.h"
+#include "crawler/ascii.h"
+
 #include <algorithm>
 #include <cctype>
 #include <vector>
@@ -7,6 +10,8 @@
 namespace tarvimo::crawler {
 
 namespace {
+
+using ascii::lower;
 
 // The file types a link may name, as extensions without the dot. Membership is the only
 // use; "htm" and "html" are deliberately absent (those are pages).
@@ -55,36 +60,14 @@ constexpr std::string_view kKnownFileTypes[] = {
     "xy4", "xyp", "xyw", "yal", "ybk", "z", "zip", "zoo",
 };
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string upperCase(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = upper(c);
-    return out;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string decodePercent(std::string_view s)
 {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '%' && i + 2 < s.size()) {
-            const int hi = hexValue(s[i + 1]);
-            const int lo = hexValue(s[i + 2]);
+            const int hi = text::hexDigitValue(s[i + 1]);
+            const int lo = text::hexDigitValue(s[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;
@@ -244,7 +227,7 @@ bool TCrackUrl::Crack(std::string_view url)
 ResolvedLink ResolveLink(const TCrackUrl& page, std::string_view rawLink)
 {
     ResolvedLink out;
-    const std::string up = upperCase(rawLink);
+    const std::string up = ascii::upperCase(rawLink);
     if (up.find("MAILTO:") != std::string::npos) {
         out.type = "mail";
         out.link = rawLink.size() > 7 ? std::string(rawLink.substr(7)) : std::string();
@@ -270,7 +253,12 @@ ResolvedLink ResolveLink(const TCrackUrl& page, std::string_view rawLink)
         if (schemeLength(refPath) > 0) {
             out.link = std::string(rawLink);   // another scheme: already absolute
         } else if (refPath.starts_with("//")) {
-            out.link = page.Scheme() + ":" + std::string(rawLink);
+            // Another host on the page's scheme; its path is tidied like any other.
+            const std::string_view rest = refPath.substr(2);
+            const std::size_t slash = std::min(rest.find('/'), rest.size());
+            out.link = page.Scheme() + "://" + std::string(rest.substr(0, slash))
+                       + (slash < rest.size() ? removeDotSegments(rest.substr(slash)) : std::string())
+                       + std::string(refTail);
         } else if (refPath.empty()) {
             out.link = origin + page.DirectoryPath() + std::string(refTail);
         } else if (refPath[0] == '/') {

@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "base/messages.h"
+#include "crawler/ascii.h"
 #include "crawler/page_scan.h"
 
 #include <algorithm>
@@ -10,13 +11,7 @@ namespace tarvimo::crawler {
 
 namespace {
 
-std::string lowerCase(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
+using ascii::lowerCase;
 
 bool anyWordIn(const TMFStringList& words, const std::string& text)
 {
@@ -25,6 +20,18 @@ bool anyWordIn(const TMFStringList& words, const std::string& text)
             return true;
     return false;
 }
+
+// Sets a flag for its lifetime, so a handler that calls back in does not start over.
+class ReentryGuard {
+public:
+    explicit ReentryGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ReentryGuard() { flag_ = false; }
+    ReentryGuard(const ReentryGuard&) = delete;
+    ReentryGuard& operator=(const ReentryGuard&) = delete;
+
+private:
+    bool& flag_;
+};
 
 void setWords(TMFStringList& list, const std::string& lines)
 {
@@ -160,11 +167,7 @@ bool THttpScan::Start(const std::string& url)
 {
     if (inStart_)
         return true;
-    inStart_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inStart_};
+    const ReentryGuard guard(inStart_);
 
     if (!url.empty())
         StartingUrl = url;
@@ -200,11 +203,7 @@ void THttpScan::tick()
 {
     if (inTick_)
         return;
-    inTick_ = true;
-    struct Leave {
-        bool& flag;
-        ~Leave() { flag = false; }
-    } leave{inTick_};
+    const ReentryGuard guard(inTick_);
     if (!pool_.working())
         return;
     pool_.tick();

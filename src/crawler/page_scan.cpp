@@ -1,38 +1,15 @@
 #include "crawler/page_scan.h"
 
+#include "crawler/ascii.h"
+
 #include <array>
 
 namespace tarvimo::crawler {
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool containsNoCase(std::string_view text, std::string_view upperNeedle)
-{
-    if (upperNeedle.size() > text.size())
-        return false;
-    for (std::size_t i = 0; i + upperNeedle.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < upperNeedle.size() && upper(text[i + k]) == upperNeedle[k])
-            ++k;
-        if (k == upperNeedle.size())
-            return true;
-    }
-    return false;
-}
-
-std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std::size_t from = 0)
-{
-    for (std::size_t i = from; i + upperNeedle.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < upperNeedle.size() && upper(text[i + k]) == upperNeedle[k])
-            ++k;
-        if (k == upperNeedle.size())
-            return i;
-    }
-    return std::string_view::npos;
-}
+using ascii::findNoCase;
+using ascii::upper;
 
 // 'page': the body cleaning (quotes and commas become blanks, line feeds are dropped);
 // otherwise the head cleaning (quotes and commas stay, line feeds become blanks).
@@ -93,7 +70,7 @@ bool isOpenOrClose(char c) { return c == kContainerOpen || c == kContainerClose;
 // A value as read, made into a link text or dropped (empty result).
 std::string acceptValue(char kind, std::string value)
 {
-    if (containsNoCase(value, "TOP.WINDOW"))
+    if (findNoCase(value, "TOP.WINDOW") != std::string::npos)
         return {};
     if (const std::size_t open = value.find('('); open != std::string::npos && open > 0) {
         value.erase(0, open + 1);
@@ -233,8 +210,11 @@ HeadInfo readHead(std::string_view body)
         if (tag.size() <= 5 || tag[4] != ' ')
             continue;
         // A closing "/" of the short form is no attribute.
-        if (tag.ends_with('/'))
+        if (tag.ends_with('/')) {
             tag.remove_suffix(1);
+            while (tag.ends_with(' '))
+                tag.remove_suffix(1);
+        }
         MetaTag m;
         for (std::size_t k = 0; k < 4; ++k)
             m.type += upper(tag[k]);

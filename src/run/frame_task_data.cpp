@@ -9,6 +9,7 @@
 #include "store/delimited.h"
 #include "store/encrypt_inifile.h"
 #include "store/schema.h"
+#include "store/settings.h"
 #include "store/task_paths.h"
 #include "store/task_schema.h"
 
@@ -226,8 +227,12 @@ void TFrameTaskData::enterMaster(const std::string& name, const std::string& tas
     // A task that gathers its detail addresses with the link-scanning crawler gets one of
     // its own.
     std::unique_ptr<engine::LinkScanner> scanner;
-    if (task && task->config.urlScan)
-        scanner = std::make_unique<CrawlerScanner>(env_.home, boxes_);
+    if (task && task->config.urlScan) {
+        auto crawler = std::make_unique<CrawlerScanner>(env_.home, boxes_);
+        // The engine's page limit holds for the crawler's downloads too.
+        crawler->scan().setMaxPageBytes(store::settings::readFetcherSettings(env_.settingsPath).maxBodyBytes);
+        scanner = std::move(crawler);
+    }
     auto master = std::make_unique<engine::TtaskMaster>(taskFile, std::move(task), env_, this, std::move(scanner));
     master->setFinishDelayMs(masterFinishDelayMs_);
     masters_.emplace_back(name, std::move(master));

@@ -157,6 +157,7 @@ TEST_F(Pool, ServersThatRefuseOrResetAreRetriedThenGivenUp)
 {
     fixtures::RefusingPort refusing;
     fixtures::RawSocketServer resetting("", fixtures::RawSocketServer::Ending::Reset);
+    pool.settings().slotCount = 1;
     add(refusing.url("/r.html"));
     add(resetting.url("/x.html"));
     runToEnd();
@@ -249,7 +250,7 @@ TEST_F(Pool, AStopAbortsEveryDownloadEmptiesTheQueueAndDropsLaterAddresses)
     LocalHttpServer server;
     pool.settings().slotCount = 2;
     add(server.url("/stall-headers"));
-    add(server.url("/stall?bytes=10"));
+    add(server.url("/stall-headers?second"));
     add(server.url("/never-asked.html"));
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (server.requestCount() < 2 && std::chrono::steady_clock::now() < until) {

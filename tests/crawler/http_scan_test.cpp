@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "support/local_http_server.h"
 #include "support/raw_sockets.h"
+#include "support/spin.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,6 @@ using namespace tarvimo::crawler;
 using fixtures::LocalHttpServer;
 
 namespace {
-
-bool spin(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 struct Found {
     std::string link, type, from;
@@ -65,7 +54,7 @@ protected:
     void crawl(const std::string& url)
     {
         ASSERT_TRUE(scan.Start(url));
-        ASSERT_TRUE(spin([&] { return !scan.Working(); })) << "the scan did not end";
+        ASSERT_TRUE(test::spinUntil([&] { return !scan.Working(); })) << "the scan did not end";
     }
     // How often each path was asked for.
     std::map<std::string, int> fetches(const LocalHttpServer& server) const
@@ -105,6 +94,7 @@ TEST_F(Scan, EachPageOfALinkGraphWithCyclesIsFetchedAndReportedOnce)
                               "<a href=\"c/\">c</a>");
     server.setPage("/b.html", "<a href=\"a.html\">a</a> <a href=\"./c/#x\">c</a> <img src=\"logo.gif\">");
     server.setPage("/c/", "<a href=\"../index.html\">up</a> <a href=\"../b.html\">b</a>");
+    scan.setConcurrentDownloads(1);   // one download at a time: the order of the reports is fixed
     crawl(server.url("/index.html"));
 
     const auto n = fetches(server);
@@ -317,7 +307,7 @@ TEST_F(Scan, ANewScanReportsLinksAgainAndAnotherStartJoinsARunningScan)
     found.clear();
     ASSERT_TRUE(scan.Start(server.url("/a.html")));
     ASSERT_TRUE(scan.Start(server.url("/b.html")));
-    ASSERT_TRUE(spin([&] { return !scan.Working(); }));
+    ASSERT_TRUE(test::spinUntil([&] { return !scan.Working(); }));
     EXPECT_EQ(links(), (std::set<std::string>{server.url("/x.html"), server.url("/y.html")}));
     EXPECT_EQ(std::count(working.begin(), working.end(), false), 3) << "one scan each time";
 }
@@ -358,13 +348,13 @@ TEST_F(Scan, AStopInTheMiddleEndsPromptlyWhateverTheServerDoes)
         scan.setConcurrentDownloads(2);
         errors.clear();
         ASSERT_TRUE(scan.Start(site.url("/index.html")));
-        ASSERT_TRUE(spin([&] { return site.requestCount() >= 3; }));
+        ASSERT_TRUE(test::spinUntil([&] { return site.requestCount() >= 3; }));
         EXPECT_TRUE(scan.Stop());
         EXPECT_FALSE(scan.Stop()) << "a stop is already under way";
         const std::size_t reported = found.size();
         const std::vector<std::string> errorsBefore = errors;
         const auto stopped = std::chrono::steady_clock::now();
-        ASSERT_TRUE(spin([&] { return !scan.Working(); }, 10000));
+        ASSERT_TRUE(test::spinUntil([&] { return !scan.Working(); }, 10000));
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
         EXPECT_EQ(found.size(), reported) << "nothing reported after the stop";
         EXPECT_LT(site.requestCount(), 31u) << "the queue was emptied";

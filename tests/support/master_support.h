@@ -6,6 +6,7 @@
 #include "engine/master_owner.h"
 #include "engine/task.h"
 #include "engine/task_master.h"
+#include "support/spin.h"
 #include "support/task_file.h"
 #include "support/temp_dir.h"
 
@@ -88,19 +89,6 @@ inline engine::Environment testEnvironment(const TempDir& dir, const std::string
     auto env = engine::Environment::forHome(dir.path());
     env.fixClock(time);
     return env;
-}
-
-// Runs the event loop until 'done' holds; false on time-out.
-inline bool spinUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 // A master of a task file, loaded and started, as the run frame makes it.
