@@ -93,7 +93,7 @@ public:
     bool finished() const { return finished_.load(); }
     void join();
     std::chrono::steady_clock::time_point deadline() const;
-    // The response's head, once; empty optional until it arrived.
+    // The response's head, handed out once: false until it has arrived, and after.
     bool takeHead(long& status, std::string& header);
     long status() const { return status_.load(); }
     // After join().
