@@ -42,17 +42,7 @@ for candidate in python3 /usr/bin/python3; do
 done
 [ -n "$scrapy_py" ] || die "Scrapy not found (bash scripts/install-deps.sh)"
 
-work=$(mktemp -d /tmp/tarvimo-crawl-bench-XXXXXX)
-pass_pgid=""
-cleanup() {
-    # A collector still running (the script was interrupted) goes with its process group.
-    if [ -n "$pass_pgid" ]; then kill -TERM -- "-$pass_pgid" 2>/dev/null || true; fi
-    stop_nginx
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+make_workspace crawl-bench
 
 
 # ---- pages --------------------------------------------------------------------------
@@ -80,22 +70,6 @@ figures() {
             n / t, r / t, t, (u + s) * 1000 / n, k / 1024, r }')
 }
 
-# One collector's pass: NAME COMMAND... with wall, CPU and peak memory in $work/NAME.time
-# and standard error in $work/NAME.err. It runs in a process group of its own, so the
-# cleanup can end it whole; the time limit ends a hung pass.
-timed_pass() {
-    local name=$1 status=0
-    shift
-    set -m
-    /usr/bin/time -f '%e %U %S %M' -o "$work/$name.time" \
-        timeout --foreground "$pass_limit" "$@" 2>"$work/$name.err" &
-    pass_pgid=$!
-    set +m
-    wait "$pass_pgid" || status=$?
-    pass_pgid=""
-    [ "$status" -eq 0 ] || tail -n 20 "$work/$name.err" >&2
-    return "$status"
-}
 
 run_tarvimo() {
     # A fresh home and task each pass: a run may update the task's next serial number.

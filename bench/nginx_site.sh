@@ -5,10 +5,45 @@
 #                               the folder $work/nginx, waits until PROBE (a path) answers,
 #                               and sets port and nginx_pid; dies when it cannot start
 #   stop_nginx                  stops it (fast shutdown) if it runs; for the EXIT trap
+#   make_workspace NAME         sets $work to a new temporary folder and, on exit or
+#                               interruption, ends a pass still running, stops nginx and
+#                               removes the folder
+#   timed_pass NAME CMD...      runs CMD under /usr/bin/time (wall, user, sys, max RSS in
+#                               $work/NAME.time), its output in $work/NAME.out and .err, in
+#                               a process group of its own, ended after $pass_limit seconds
 #
-# The caller defines die() and $work, its temporary folder.
+# The caller defines die() and $pass_limit.
 
 nginx_pid=""
+pass_pgid=""
+
+make_workspace() {
+    work=$(mktemp -d "/tmp/tarvimo-$1-XXXXXX")
+    trap workspace_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+workspace_cleanup() {
+    # A pass still running (the script was interrupted) goes with its process group.
+    if [ -n "$pass_pgid" ]; then kill -TERM -- "-$pass_pgid" 2>/dev/null || true; fi
+    stop_nginx
+    rm -rf "$work"
+}
+
+timed_pass() {
+    local name=$1 status=0
+    shift
+    set -m
+    /usr/bin/time -f '%e %U %S %M' -o "$work/$name.time" \
+        timeout --foreground "$pass_limit" "$@" >"$work/$name.out" 2>"$work/$name.err" &
+    pass_pgid=$!
+    set +m
+    wait "$pass_pgid" || status=$?
+    pass_pgid=""
+    [ "$status" -eq 0 ] || tail -n 20 "$work/$name.err" >&2
+    return "$status"
+}
 
 find_nginx() {
     nginx_bin=$(command -v nginx || true)

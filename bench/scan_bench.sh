@@ -43,17 +43,7 @@ command -v wget >/dev/null || die "wget not found (bash scripts/install-deps.sh)
 command -v python3 >/dev/null || die "python3 not found (bash scripts/install-deps.sh)"
 [ -x /usr/bin/time ] || die "/usr/bin/time not found (bash scripts/install-deps.sh)"
 
-work=$(mktemp -d /tmp/tarvimo-scan-bench-XXXXXX)
-pass_pgid=""
-cleanup() {
-    # A crawler still running (the script was interrupted) goes with its process group.
-    if [ -n "$pass_pgid" ]; then kill -TERM -- "-$pass_pgid" 2>/dev/null || true; fi
-    stop_nginx
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+make_workspace scan-bench
 
 
 # ---- pages --------------------------------------------------------------------------
@@ -70,22 +60,6 @@ start=http://127.0.0.1:$port/index.html
 echo "scan benchmark: $site_line; nginx on 127.0.0.1:$port," \
     "depth $depth, $downloads parallel downloads"
 
-# One crawler's pass: NAME COMMAND... with wall, CPU and peak memory in $work/NAME.time,
-# standard output in $work/NAME.out and standard error in $work/NAME.err. It runs in a
-# process group of its own, so the cleanup can end it whole; the time limit ends a hung pass.
-timed_pass() {
-    local name=$1 status=0
-    shift
-    set -m
-    /usr/bin/time -f '%e %U %S %M' -o "$work/$name.time" \
-        timeout --foreground "$pass_limit" "$@" >"$work/$name.out" 2>"$work/$name.err" &
-    pass_pgid=$!
-    set +m
-    wait "$pass_pgid" || status=$?
-    pass_pgid=""
-    [ "$status" -eq 0 ] || tail -n 20 "$work/$name.err" >&2
-    return "$status"
-}
 
 # Figures of one pass from its /usr/bin/time record and its page and link counts (links
 # "-" when not known): sets rate (pages/s) and line (the printed figures).

@@ -96,10 +96,8 @@ void THTTPGetThread::run()
     if (proxyOk && !stopRequested_.load()) {
         net::HttpResult r = client_.get(url_);
         out.status = r.status;
-        out.bytes = r.body.size();
         out.rejected = r.rejected || r.cancelled || stopRequested_.load();
         out.tooLarge = r.tooLarge;
-        out.error = r.error;
         // A server still asking for a name and password after they were offered (or with
         // none to offer) has refused the download.
         const bool refused = r.status == 401 || r.status == 407;
@@ -113,19 +111,16 @@ void THTTPGetThread::run()
         }
     } else {
         out.rejected = stopRequested_.load();
-        out.error = proxyOk ? "stopped" : "no proxy";
     }
     client_.setObserver(nullptr);
     status_.store(out.status);
     finished_.store(true);
 }
 
-bool THTTPGetThread::headerComplete(long status, std::string_view contentType, long long contentLength,
+bool THTTPGetThread::headerComplete(long status, std::string_view contentType, long long,
                                     std::string_view headerBlock)
 {
     status_.store(status);
-    outcome_.contentType = std::string(contentType);
-    outcome_.contentLength = contentLength;
     outcome_.header = std::string(headerBlock);
     {
         std::lock_guard lock(headMutex_);
@@ -170,10 +165,9 @@ void TMFDwnld::log(const std::string& line)
 
 void TMFDwnld::reset()
 {
-    done_ = errors_ = retries_ = reloads_ = 0;
+    done_ = errors_ = retries_ = 0;
     constexpr int kUnseen = 99999;   // so the next idle check reports
     last_ = PoolStatistics{kUnseen, kUnseen, kUnseen, kUnseen, kUnseen, kUnseen};
-    lastReloads_ = kUnseen;
     events_.statistics(PoolStatistics{});
     queue_.clear();
     idleCountdown_ = 10;
@@ -223,7 +217,6 @@ void TMFDwnld::tryStart(TMFHttpGet& slot)
     slot.url = std::move(entry.url);
     slot.object = std::move(entry.object);
     slot.aborted = false;
-    slot.lastStatus = 0;
     slot.result = {};
     log("starting download for " + slot.url);
     if (!slot.split.Crack(slot.url)) {
@@ -258,7 +251,6 @@ void TMFDwnld::visit(TMFHttpGet& slot, std::size_t index)
                 slot.request->join();
                 slot.result = std::move(slot.request->outcome());
                 slot.request.reset();
-                slot.lastStatus = slot.result.status;
                 slot.state = TMFHttpGet::Finished;
                 break;
             }
@@ -272,16 +264,16 @@ void TMFDwnld::visit(TMFHttpGet& slot, std::size_t index)
             return;
         }
         case TMFHttpGet::Finished:
-            if (slot.result.success)
+            if (slot.result.success) {
                 slot.state = TMFHttpGet::Answered;
-            else if (slot.result.rejected || slot.aborted)
+            } else if (slot.result.rejected || slot.aborted) {
                 slot.state = TMFHttpGet::Free;
-            else if (slot.result.tooLarge) {
+            } else {
                 // Asking again for a page over the limit cannot help: given up at once.
-                slot.object.retries = std::max(slot.object.retries, settings_.retries);
+                if (slot.result.tooLarge)
+                    slot.object.retries = std::max(slot.object.retries, settings_.retries);
                 slot.state = TMFHttpGet::Failed;
-            } else
-                slot.state = TMFHttpGet::Failed;
+            }
             break;
         case TMFHttpGet::Answered: {
             const long status = slot.result.status;
@@ -302,7 +294,7 @@ void TMFDwnld::visit(TMFHttpGet& slot, std::size_t index)
         case TMFHttpGet::Failed:
             if (slot.object.retries >= settings_.retries) {
                 if (!stopping_) {
-                    events_.downloadError(*this, slot.url, static_cast<std::uint32_t>(slot.lastStatus), "");
+                    events_.downloadError(*this, slot.url, static_cast<std::uint32_t>(slot.result.status), "");
                     log("GetHttp_Error " + slot.url);
                     ++errors_;
                 }
@@ -362,10 +354,9 @@ bool TMFDwnld::idleCheck()
     now.done = done_;
     now.retries = retries_;
     now.errors = errors_;
-    const bool changed = !(now == last_) || reloads_ != lastReloads_;
+    const bool changed = !(now == last_);
     if (changed) {
         last_ = now;
-        lastReloads_ = reloads_;
         events_.statistics(now);
     }
     if (now.inQueue > 0 || now.downloading > 0 || changed || busy) {

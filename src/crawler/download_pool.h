@@ -79,10 +79,7 @@ public:
         bool rejected = false;      // refused (not HTML) or stopped: not an error
         bool tooLarge = false;      // body or head over the limit: asking again cannot help
         long status = 0;
-        std::string header, contentType, body;
-        long long contentLength = 0;
-        std::size_t bytes = 0;
-        std::string error;
+        std::string header, body;
     };
 
     THTTPGetThread(net::HttpClient& client, const PoolSettings& settings, std::string url,
@@ -95,7 +92,6 @@ public:
     std::chrono::steady_clock::time_point deadline() const;
     // The response's head, handed out once: false until it has arrived, and after.
     bool takeHead(long& status, std::string& header);
-    long status() const { return status_.load(); }
     // After join().
     Outcome& outcome() { return outcome_; }
 
@@ -130,7 +126,6 @@ public:
     TCrackUrl split;
     std::string url;
     TUrlObject object;
-    long lastStatus = 0;
     bool aborted = false;
     net::HttpClient client;
     std::unique_ptr<THTTPGetThread> request;
@@ -177,9 +172,8 @@ private:
     std::vector<std::unique_ptr<TMFHttpGet>> slots_;
     bool working_ = false;
     bool stopping_ = false;
-    int done_ = 0, errors_ = 0, retries_ = 0, reloads_ = 0;
+    int done_ = 0, errors_ = 0, retries_ = 0;
     PoolStatistics last_;
-    int lastReloads_ = 0;
     int idleCountdown_ = 10;
 };
 

@@ -183,8 +183,7 @@ bool THttpScan::Start(const std::string& url)
         message("Invalid Url : " + StartingUrl);
         return false;
     }
-    if (!visited_.FindOrAdd(StartingUrl, false).found) {
-        visited_.FindOrAdd(StartingUrl, true, 1);
+    if (!visited_.FindOrAdd(StartingUrl, true, 1).found) {
         pool_.add(StartingUrl, StartingUrl, 1, 0, ' ', true, 0);
     }
     return true;
@@ -311,13 +310,10 @@ void THttpScan::foundLink(PageContext& page, const std::string& value, char kind
         }
     }
     bool newHost = false;
-    if (http && !hosts_.FindOrAdd(split.HostName(), false).found) {
-        hosts_.FindOrAdd(split.HostName(), true);
+    if (http && !hosts_.FindOrAdd(split.HostName(), true).found)
         newHost = true;
-    }
-    if (visited_.FindOrAdd(link, false).found)
+    if (visited_.FindOrAdd(link, true, 0).found)
         return;
-    visited_.FindOrAdd(link, true, 0);
 
     const bool sameSiteStart = http && split.SiteDomain() == start_.SiteDomain();
     const bool sameSitePage = http && split.SiteDomain() == page.split.SiteDomain();
@@ -328,10 +324,12 @@ void THttpScan::foundLink(PageContext& page, const std::string& value, char kind
     const bool report = LinkReport == reportAllLinks || (LinkReport == reportCurrentSiteLinks && sameSitePage)
                         || (LinkReport == reportCurrentPathLinks && insidePagePath);
 
+    // The marker kind as the event and the queue name it.
+    const char linkKind = kind == kLinkAttribute ? 'H' : kind == kEmbedAttribute ? 'S' : ' ';
     LinkFoundEvent e;
     if (report) {
         e.WriteToFile = "x";
-        e.HrefOrSrc = kind == kLinkAttribute ? 'H' : kind == kEmbedAttribute ? 'S' : ' ';
+        e.HrefOrSrc = linkKind;
         if (!TypeFilterEnabled || types_.FindOrAdd(type, false).found) {
             e.UrlFound = link;
             e.TypeLink = type;
@@ -363,7 +361,6 @@ void THttpScan::foundLink(PageContext& page, const std::string& value, char kind
         visited_.setObject(static_cast<std::size_t>(entry.index), 1);
     if (!mayScan)
         return;
-    const char linkKind = kind == kLinkAttribute ? 'H' : kind == kEmbedAttribute ? 'S' : ' ';
     if (newHost && SeekRobotsTxt) {
         std::string robots = split.Scheme() + "://" + split.HostName();
         if (split.Port() != TCrackUrl::defaultPort(split.Scheme()))
@@ -387,9 +384,8 @@ void THttpScan::metaTags(const DownloadedPage& page)
     for (const std::string& target : head.refresh) {
         // Resolved like any link of the page, so a path is not glued onto a file name.
         const std::string link = ResolveLink(page.split, target).link;
-        if (link.empty() || visited_.FindOrAdd(link, false).found)
+        if (link.empty() || visited_.FindOrAdd(link, true, 1).found)
             continue;
-        visited_.FindOrAdd(link, true, 1);
         pool_.add(link, page.url, page.object.depth, 0, 'H', true, 0);
     }
 }

@@ -246,12 +246,8 @@ HeadInfo readHead(std::string_view body)
             if (i + 1 == tag.size())
                 complete = state != Name;
         }
-        const bool refresh = m.attrib[0] == "HTTP-EQUIV" && [&] {
-            std::string v;
-            for (char c : m.value[0])
-                v += upper(c);
-            return v == "REFRESH";
-        }() && m.attrib[1] == "CONTENT";
+        const bool refresh = m.attrib[0] == "HTTP-EQUIV" && ascii::upperCase(m.value[0]) == "REFRESH"
+                             && m.attrib[1] == "CONTENT";
         if (refresh) {
             const std::size_t u = findNoCase(m.value[1], "URL");
             if (u != std::string::npos) {
