@@ -65,6 +65,15 @@ void readTaskConfig(store::TEncryptInifile& ini, TaskConfig& c)
     c.getmainURL = str(t::getmainURL);
     c.getType = flag(t::getType);
     c.urlScan = flag(t::urlScan);
+    c.news.toDir = str(t::NewsToDir);
+    c.news.saveContent = flag(t::newsSaveContent);
+    c.news.downPhoto = flag(t::newsDownPhoto);
+    c.news.pictureDir = flag(t::newsPictureDir);
+    c.news.autoRename = flag(t::newsAutoRename);
+    c.news.templateFile = str(t::NewsTemplete);
+    c.news.autoFileExt = flag(t::newsAutoFileExt);
+    c.news.fileExt = str(t::newsFileExt);
+    c.news.displayStyle = num(t::tpdzStyle);
 
     c.nextSerial = c.noValue;
     if (c.autoSaveNo && c.nowNo > c.nextSerial)

@@ -11,6 +11,19 @@ class TEncryptInifile;
 
 namespace tarvimo::engine {
 
+// What article and media downloads do (`SuperSet` keys of article tasks).
+struct NewsOptions {
+    std::string toDir;           // NewsToDir, GBK as stored
+    bool saveContent = true;     // newsSaveContent
+    bool downPhoto = true;       // newsDownPhoto
+    bool pictureDir = true;      // newsPictureDir: references as "image/" + name
+    bool autoRename = false;     // newsAutoRename
+    std::string templateFile;    // NewsTemplete, GBK as stored
+    bool autoFileExt = false;    // newsAutoFileExt
+    std::string fileExt = ".jpg";  // newsFileExt
+    int displayStyle = 0;        // tpdzStyle
+};
+
 struct TaskConfig {
     // master
     int tasktypes = 0;
@@ -56,6 +69,7 @@ struct TaskConfig {
     std::string getmainURL;
     bool getType = true;
     bool urlScan = false;
+    NewsOptions news;
 
     // Derived.
     int nextSerial = 1;

@@ -619,7 +619,7 @@ std::vector<Row> TtaskExec::loopRecords(const std::string& page, net::HttpClient
                     }
                 }
             }
-            // Records of article and media tasks go to the downloader once it exists.
+            // Article and media downloads of the record follow in its fetcher, per record.
             completeRow(record, pageAddress);
             // A record that moved the working text no further would repeat forever.
             if (w.start == prevStart && w.text.size() == prevSize)

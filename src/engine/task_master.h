@@ -155,6 +155,7 @@ private:
         void pageFailed(const std::string& address, const std::string& reason) override { m_.pageFailed(address, reason); }
         void workerFinished() override { m_.workerFinished(); }
         void workerEnded() override { m_.workerEnded(); }
+        void downloadStatus(const std::string& line) override { m_.showDownloadStatus(line); }
 
     private:
         TtaskMaster& m_;

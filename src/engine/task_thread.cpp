@@ -4,6 +4,7 @@
 #include "base/home.h"
 #include "base/text.h"
 #include "engine/link_collection.h"
+#include "engine/news_media_down.h"
 #include "engine/page_text.h"
 #include "engine/task_exec.h"
 #include "store/delimited.h"
@@ -160,7 +161,9 @@ void TtaskThread::run()
     try {
         auto exec = std::make_unique<TtaskExec>(*setup_.state, *setup_.env);
         exec->setTask(setup_.task);
-        exec->setHandOver([this](const Row& row) { handOver(row); });
+        news_ = std::make_unique<TnewsMediaDown>(
+            setup_.task, *setup_.env, [this](const std::string& line) { queue_.downloadStatus(line); },
+            [this] { return shouldEnd(); });
         std::lock_guard lk(httpMutex_);
         exec_ = std::move(exec);
     } catch (const std::exception&) {
@@ -307,12 +310,14 @@ void TtaskThread::processAddress(const std::string& address)
         widen(page, address);
         if (shouldEnd())
             return;
-        exec_->extractPage(std::move(page), http_.get(), address);
+        std::vector<Row> rows = exec_->extractPage(std::move(page), http_.get(), address);
         // The connection stays open for the next page when the server keeps it: a new
         // TCP connection per page would halve the throughput. It is still renewed every
         // kRecycleAfter requests and after any failure.
-        // Article and media tasks pass their pages to the downloader here once it exists.
+        download(rows, address);
         waitWhilePaused();
+        for (const auto& row : rows)
+            handOver(row);
     } catch (const std::exception&) {
         if (shouldEnd())
             return;
@@ -325,6 +330,29 @@ void TtaskThread::processAddress(const std::string& address)
         newConnection();
         queue_.pageFailed(address, "the page could not be read");
         pauseFor(kFailedPagePauseMs);
+    }
+}
+
+void TtaskThread::download(std::vector<Row>& rows, const std::string& address)
+{
+    if (!news_ || (!news_->wantsArticles() && !news_->wantsMedia()))
+        return;
+    // Records of a loop task are downloaded one by one like the rows of single pages: a
+    // listing of articles is the common case of such tasks.
+    for (Row& row : rows) {
+        if (shouldEnd())
+            return;
+        try {
+            news_->downloadArticles(exec_->outputCaptions(), exec_->types(), address, *http_, row);
+        } catch (const std::exception&) {
+            dropConnection();
+            newConnection();
+            pauseFor(kFailedPagePauseMs);
+        }
+        try {
+            news_->downloadMedia(exec_->types(), row, *http_);
+        } catch (const std::exception&) {
+        }
     }
 }
 

@@ -1,8 +1,9 @@
 // One page fetcher of a task master: takes the next address of the work queue, gets the
 // page (GET, form POST or a local file), converts it to GBK, widens it with linked and
 // frame pages, adds sub-page addresses to the queue and hands the page to its own
-// extraction engine, whose rows go through the queue to the main thread. A page that
-// cannot be had is reported to the queue with its reason and skipped.
+// extraction engine. Its rows pass the article and media downloader and go through the
+// queue to the main thread. A page that cannot be had is reported to the queue with its
+// reason and skipped.
 #pragma once
 
 #include "engine/environment.h"
@@ -23,6 +24,7 @@
 namespace tarvimo::engine {
 
 class TtaskExec;
+class TnewsMediaDown;
 struct RunState;
 
 // What a fetcher works with: all of it outlives the fetcher.
@@ -68,6 +70,8 @@ private:
     void widen(std::string& page, const std::string& address);
     void appendLinked(std::string& page, UrlList& links);
     void handOver(const std::vector<std::string>& row);
+    // Article and media downloads of the page's rows, which they may rewrite.
+    void download(std::vector<Row>& rows, const std::string& address);
     // Sleeps 'ms' unless the worker is told to end first.
     void pauseFor(int ms);
     void waitWhilePaused();
@@ -78,6 +82,7 @@ private:
     const int index_;
     UrlRewrite rewrite_;
     std::unique_ptr<TtaskExec> exec_;
+    std::unique_ptr<TnewsMediaDown> news_;
     std::unique_ptr<net::HttpClient> http_;
     std::mutex httpMutex_;  // guards replacing http_ against cancel from another thread
     int requestCount_ = 0;

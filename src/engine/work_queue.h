@@ -41,6 +41,9 @@ public:
     virtual void workerFinished() = 0;
     // The fetcher's thread is about to end (for whatever reason).
     virtual void workerEnded() = 0;
+    // A status line of the article and media downloads (UTF-8), shown while the run's
+    // message list is short.
+    virtual void downloadStatus(const std::string& /*line*/) {}
 };
 
 } // namespace tarvimo::engine

@@ -14,9 +14,10 @@ namespace tarvimo::test {
 
 inline std::string g(const std::string& utf8) { return text::utf8ToGbk(utf8); }
 
-// A rule row: caption, begin marker, end marker, type (all UTF-8 here).
+// A rule row: caption, begin marker, end marker, type and whether the value keeps its HTML
+// ("是"; all UTF-8 here).
 struct Rule {
-    std::string caption, begin, end, type;
+    std::string caption, begin, end, type, keepHtml = {};
 };
 
 // One more value of a task file: section, key, value (UTF-8).
@@ -44,6 +45,7 @@ public:
         ini += "ruledata2=" + column("前标识符", [](const Rule& r) { return r.begin; }) + "\r\n";
         ini += "ruledata3=" + column("后标识符", [](const Rule& r) { return r.end; }) + "\r\n";
         ini += "ruledata4=" + column("信息类型", [](const Rule& r) { return r.type; }) + "\r\n";
+        ini += "ruledata5=" + column("保留Html代码", [](const Rule& r) { return r.keepHtml; }) + "\r\n";
         ini += "[SuperSet]\r\nautogettime=0\r\n";
         writeFile(path_, ini);
         store::TIniFile file(path_);
