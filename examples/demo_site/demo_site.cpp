@@ -8,7 +8,11 @@
 //   /list?page=N         N = 1..3: eight company links each, plus links a task must not
 //                        take (about page, news items, paging)
 //   /company/K.html      K = 1..24: <h1>name</h1>, 联系人：, 手机：, 地址： and e-mail
-//   /about.html, /news/1.html, /news/2.html, /news/company-visit.html
+//   /about.html
+//   /news/1.html, /news/2.html, /news/company-visit.html
+//                        news articles: <h2>title</h2> and <div class=article> holding
+//                        paragraphs and a picture from img/ (for the example news task)
+//   /news/img/N.png      the pictures (small solid-colour PNG images)
 // Anything else answers 404.
 //
 // --port 0 (the default) picks a free port. Once the socket listens, the port is printed
@@ -24,6 +28,7 @@
 #include "base/text.h"
 
 #include <httplib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cerrno>
@@ -178,7 +183,51 @@ std::string simplePage(const std::string& title, const std::string& body)
     return pageHead(title) + "<h2>" + title + "</h2>\n<p>" + body + "</p>\n" + kPageFoot;
 }
 
-// Every page by its path (listing pages as "/list?page=N"), already in GBK.
+// A news article: title, date line, and the body with its picture between paragraphs.
+std::string newsPage(const std::string& title, const std::string& first, const std::string& picture,
+                     const std::string& caption, const std::string& second)
+{
+    return pageHead(title) + "<h2>" + title + "</h2>\n<p class=\"date\">2026-11-20</p>\n<div class=article>\n<p>" +
+           first + "</p>\n<p><img src=\"img/" + picture + "\" alt=\"" + caption + "\"><br>" + caption + "</p>\n<p>" +
+           second + "</p>\n</div>\n" + kPageFoot;
+}
+
+// A PNG image of one colour, so the article pictures are real images a browser shows.
+std::string solidPng(int width, int height, unsigned char r, unsigned char g, unsigned char b)
+{
+    auto be32 = [](std::string& out, uLong v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>((v >> shift) & 0xFF);
+    };
+    auto chunk = [&](std::string& out, const char* type, const std::string& data) {
+        be32(out, data.size());
+        const std::string typed = type + data;
+        out += typed;
+        be32(out, crc32(0L, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size())));
+    };
+    std::string header;
+    be32(header, static_cast<uLong>(width));
+    be32(header, static_cast<uLong>(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB, no interlace
+    std::string raw;
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';  // no filter
+        for (int x = 0; x < width; ++x)
+            raw += {static_cast<char>(r), static_cast<char>(g), static_cast<char>(b)};
+    }
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(size, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+             static_cast<uLong>(raw.size()));
+    packed.resize(size);
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", packed);
+    chunk(png, "IEND", "");
+    return png;
+}
+
+// Every page by its path (listing pages as "/list?page=N"), already in GBK, and the pictures.
 std::map<std::string, std::string> buildPages()
 {
     std::map<std::string, std::string> utf8;
@@ -192,13 +241,19 @@ std::map<std::string, std::string> buildPages()
     for (int k = 1; k <= static_cast<int>(companies().size()); ++k)
         utf8[companyAddress(k)] = companyPage(k);
     utf8["/about.html"] = simplePage("关于我们", "本名录为演示站点，内容均为虚构。");
-    utf8["/news/1.html"] = simplePage("行业资讯", "本周行业动态汇总。");
-    utf8["/news/2.html"] = simplePage("展会预告", "秋季展会将于十月举行。");
-    utf8["/news/company-visit.html"] = simplePage("走访企业纪实", "记者走访了多家会员企业。");
+    utf8["/news/1.html"] = newsPage("行业资讯", "本周行业动态汇总：原材料价格平稳，出口订单小幅回升。", "1.png",
+                                    "本周行情走势", "下周将发布纺织与五金两个行业的专题报告。");
+    utf8["/news/2.html"] = newsPage("展会预告", "秋季展会将于十月举行，名录会员可免费申请展位。", "2.png", "展馆效果图",
+                                    "报名截止日期为九月三十日。");
+    utf8["/news/company-visit.html"] = newsPage("走访企业纪实", "记者走访了多家会员企业，了解生产与用工情况。", "3.png",
+                                                "生产车间一角", "多数企业表示今年订单较去年有所增加。");
 
     std::map<std::string, std::string> gbk;
     for (auto& [path, page] : utf8)
         gbk[path] = tarvimo::text::utf8ToGbk(page);
+    gbk["/news/img/1.png"] = solidPng(160, 90, 200, 60, 40);
+    gbk["/news/img/2.png"] = solidPng(160, 90, 40, 120, 200);
+    gbk["/news/img/3.png"] = solidPng(160, 90, 60, 160, 80);
     return gbk;
 }
 
@@ -258,7 +313,7 @@ int main(int argc, char** argv)
             res.set_content("not found\n", "text/plain");
             return;
         }
-        res.set_content(it->second, "text/html; charset=gbk");
+        res.set_content(it->second, key.ends_with(".png") ? "image/png" : "text/html; charset=gbk");
     });
 
     const int bound = port == 0 ? server.bind_to_any_port(kBindAddress)

@@ -133,27 +133,47 @@ TEST_F(CliRun, CtrlCStopsTheRunAndKeepsWhatWasCollected)
     EXPECT_NE(test::readFile(log).find("stopping"), std::string::npos);
 }
 
-TEST(ExampleRun, TheBundledTaskCollectsTheBundledDirectory)
-{
-    test::TempDir home;
-    const std::string portFile = home.file("site.log");
-    fixtures::ChildProcess site({TARVIMO_DEMO_SITE, "--port", "0"}, portFile);
-    std::string port;
-    ASSERT_TRUE(test::spinUntil([&] {
-        std::string text;
-        if (!files::tryReadAll(portFile, text) || text.find('\n') == std::string::npos)
-            return false;
-        port = text.substr(0, text.find('\n'));
-        return true;
-    }, 10000)) << "the demo site printed no port";
+namespace {
 
-    // The example task with the site's port in its addresses, as the main job prepares it.
-    files::makeDirs(home.file("Task"));
-    const std::string task = home.file("Task/demo-directory.tak");
-    test::writeFile(task, test::readFile(std::string(TARVIMO_SOURCE_DIR) + "/examples/tasks/demo-directory.tak"));
-    const std::string base = "http://demo.localhost:" + port;
-    ASSERT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlbegin", base + "/list?page=1"}).status, 0);
-    ASSERT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlkeyword", base + "/list?page="}).status, 0);
+// The bundled demo site on a free port, and a bundled example task in the home's task
+// folder with the site's port in its addresses, as the main job prepares it.
+class ExampleRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        site = std::make_unique<fixtures::ChildProcess>(std::vector<std::string>{TARVIMO_DEMO_SITE, "--port", "0"},
+                                                        home.file("site.log"));
+        ASSERT_TRUE(test::spinUntil([&] {
+            std::string text;
+            if (!files::tryReadAll(home.file("site.log"), text) || text.find('\n') == std::string::npos)
+                return false;
+            port = text.substr(0, text.find('\n'));
+            return true;
+        }, 10000)) << "the demo site printed no port";
+        base = "http://demo.localhost:" + port;
+    }
+    void TearDown() override { site->terminate(); }
+
+    std::string example(const std::string& name)
+    {
+        files::makeDirs(home.file("Task"));
+        const std::string task = home.file("Task/" + name);
+        test::writeFile(task, test::readFile(std::string(TARVIMO_SOURCE_DIR) + "/examples/tasks/" + name));
+        EXPECT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlbegin", base + "/list?page=1"}).status, 0);
+        EXPECT_EQ(runCommandLine(home.path(), "task", {"set", task, "url", "urlkeyword", base + "/list?page="}).status, 0);
+        return task;
+    }
+
+    test::TempDir home;
+    std::unique_ptr<fixtures::ChildProcess> site;
+    std::string port, base;
+};
+
+} // namespace
+
+TEST_F(ExampleRun, TheBundledTaskCollectsTheBundledDirectory)
+{
+    const std::string task = example("demo-directory.tak");
 
     // One worker per company page keeps the per-row pause of a company-directory task short.
     const auto r = runCommandLine(home.path(), "run", {task, "--utf8", "--threads", "20", "--time", "T"});
@@ -185,5 +205,59 @@ TEST(ExampleRun, TheBundledTaskCollectsTheBundledDirectory)
         << "a page without e-mail keeps its cell with a blank";
     EXPECT_EQ(row(10), "\t厦门海翔进出口贸易有限公司\t孙伟\t15980201010\t福建省厦门市湖里区火炬路10号\t" + base +
                            "/company/10.html\tT\tsunwei@haixiang-trade.example,export@haixiang-trade.example");
-    site.terminate();
+}
+
+TEST_F(ExampleRun, TheBundledNewsTaskSavesArticlesThatShowTheirPictures)
+{
+    const std::string task = example("demo-news.tak");
+    const auto r = runCommandLine(home.path(), "run", {task, "--utf8", "--threads", "2", "--time", "T"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("3 rows, elapsed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("文件保存到目录：" + home.file("News")), std::string::npos) << r.err;
+
+    const std::string news = home.file("News");
+    for (const std::string name : {"1.html", "2.html", "company-visit.html"}) {
+        const std::string page = test::readFile(news + "/" + name);
+        ASSERT_FALSE(page.empty()) << name << " was not saved";
+        EXPECT_TRUE(page.starts_with("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">\r\n")) << name;
+        EXPECT_EQ(page.find('\n'), page.find("\r\n") + 1) << "CR LF lines";
+        // Every picture the saved article shows is a saved picture beside it.
+        int pictures = 0;
+        for (std::size_t at = page.find("src=\""); at != std::string::npos; at = page.find("src=\"", at + 5)) {
+            const std::string ref = page.substr(at + 5, page.find('"', at + 5) - at - 5);
+            EXPECT_TRUE(ref.starts_with("image/")) << name << ": " << ref;
+            EXPECT_TRUE(test::readFile(news + "/" + ref).starts_with("\x89PNG")) << name << ": " << ref;
+            ++pictures;
+        }
+        EXPECT_EQ(pictures, 1) << name;
+    }
+}
+
+TEST_F(CliRun, MediaFieldsAreSavedAndShownAsAsked)
+{
+    std::string list;
+    for (int i = 1; i <= 3; ++i) {
+        server.setPage("/song/" + std::to_string(i), "<h1>S" + std::to_string(i) + "</h1><a>" +
+                                                         server.url("/files/" + std::to_string(i) + ".mp3") + "</a>");
+        server.setPage("/files/" + std::to_string(i) + ".mp3", "MP3 " + std::to_string(i), "audio/mpeg");
+        list += server.url("/song/" + std::to_string(i)) + "\r\n";
+    }
+    list += server.url("/song/4") + "\r\n";
+    server.setPage("/song/4", "<h1>S4</h1><a>" + server.url("/files/missing.mp3") + "</a>");
+    test::writeFile(dir.file("songs.txt"), list);
+    test::TaskFile rules(dir, {{"名称", "<h1>", "</h1>", ""}, {"音乐", "<a>", "</a>", "多媒体类型"}},
+                         {{"master", "tasktypes", "2"}, {"master", "taktype", "1"}, {"list", "listfile", dir.file("songs.txt")},
+                          {"master", "taskAutoSave", "0"}, {"SuperSet", "ClearChar", "*"}, {"SuperSet", "NewsToDir", "Music"},
+                          {"SuperSet", "tpdzStyle", "3"}},
+                         "songs.tak");
+    const auto r = runCommandLine(dir.path(), "run", {rules.path(), "--utf8", "--threads", "2", "--time", "T"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string n = std::to_string(i);
+        EXPECT_EQ(test::readFile(dir.file("Music/" + n + ".mp3")), "MP3 " + n);
+        EXPECT_NE(r.out.find("\ts" + n + "\t" + n + ".mp3\tT"), std::string::npos) << "the field shows the file name: " << r.out;
+    }
+    EXPECT_NE(r.out.find("\ts4\t" + server.url("/files/missing.mp3") + "\tT"), std::string::npos)
+        << "a failed download keeps the address: " << r.out;
+    EXPECT_FALSE(files::exists(dir.file("Music/missing.mp3")));
 }
