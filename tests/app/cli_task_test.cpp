@@ -130,10 +130,12 @@ TEST(CliTask, BadCipherLineIsNamedWithFileAndLine)
     expectRefusedByEveryCommand(bad, bad + ": line 2 is not valid cipher text ('zz' is not a valid integer value)");
 }
 
-TEST(CliTask, BundledExampleIsTheEncryptedFormOfItsSource)
+TEST(CliTask, BundledExamplesAreTheEncryptedFormsOfTheirSources)
 {
     const std::string dir = std::string(TARVIMO_SOURCE_DIR) + "/examples/tasks/";
-    auto dec = runCli({"task", "decrypt", dir + "demo-directory.tak"});
-    ASSERT_EQ(dec.status, 0) << dec.err;
-    EXPECT_EQ(dec.out, test::readFile(dir + "demo-directory.ini.utf8"));
+    for (const std::string name : {"demo-directory", "demo-news"}) {
+        auto dec = runCli({"task", "decrypt", dir + name + ".tak"});
+        ASSERT_EQ(dec.status, 0) << dec.err;
+        EXPECT_EQ(dec.out, test::readFile(dir + name + ".ini.utf8")) << name;
+    }
 }
