@@ -23,19 +23,6 @@ using engine::SafeFileName;
 using engine::TargetFile;
 using test::g;
 
-namespace {
-
-std::set<std::string> filesIn(const std::string& folder)
-{
-    std::set<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
-} // namespace
-
 TEST(SafeFileName, ReplacesEveryCharacterAFileNameCannotHold)
 {
     EXPECT_EQ(SafeFileName("a\\b/c:d*e|f\"g?h<i>j"), "a-b-c-d-e-f-g-h-i-j");
@@ -162,7 +149,7 @@ TEST_F(TargetFileTest, ConcurrentSaversNeverShareAFile)
         }
     }
     EXPECT_EQ(all.size(), static_cast<std::size_t>(kThreads * kEach));
-    EXPECT_EQ(filesIn(f).size(), all.size()) << "no temporary file is left";
+    EXPECT_EQ(test::filesIn(f).size(), all.size()) << "no temporary file is left";
 }
 
 TEST_F(TargetFileTest, NumberingEnds)
@@ -258,7 +245,7 @@ TEST_F(Downloader, SavesAnArticleWithItsPicturesAndRewritesTheReferences)
 
     EXPECT_EQ(test::readFile(news() + "/image/a.jpg"), "JPEG-A");
     EXPECT_EQ(test::readFile(news() + "/image/b.png"), "PNG-B");
-    EXPECT_EQ(filesIn(news() + "/image"), (std::set<std::string>{"a.jpg", "b.png"})) << "failed pictures leave nothing";
+    EXPECT_EQ(test::filesIn(news() + "/image"), (std::set<std::string>{"a.jpg", "b.png"})) << "failed pictures leave nothing";
     const std::string rewritten = "<p>" + g("正文") + "</p><IMG SRC='image/a.jpg'><img src=\"image/b.png\"><img src=missing.jpg><img src=ba.jpg>";
     EXPECT_EQ(row[1], rewritten) << "the saved references, the failed one as it was";
     EXPECT_EQ(row[0], g("标题一"));
@@ -317,7 +304,7 @@ TEST_F(Downloader, TheSamePictureInTwoArticles)
     const auto plain = articleTask();
     EXPECT_EQ(article(plain, {"a", "<img src=p/a.jpg>"}, "/news/1.html")[1], "<img src=image/a.jpg>");
     EXPECT_EQ(article(plain, {"b", "<img src=p/a.jpg>"}, "/news/9.html")[1], "<img src=image/a.jpg>") << "overwritten";
-    EXPECT_EQ(filesIn(news() + "/image"), std::set<std::string>{"a.jpg"});
+    EXPECT_EQ(test::filesIn(news() + "/image"), std::set<std::string>{"a.jpg"});
 
     const auto renaming = articleTask({{"SuperSet", "newsAutoRename", "1"}});
     EXPECT_EQ(article(renaming, {"c", "<img src=p/a.jpg>"}, "/news/1.html")[1], "<img src=image/(1)a.jpg>");
@@ -332,7 +319,7 @@ TEST_F(Downloader, PicturesThatFailAreSkipped)
     const std::string body = "<img src=/status/404.jpg><img src=" + server.url("/stall?bytes=10") + "><img src=" +
                              server.url("/big.jpg") + "><img src=ok.jpg>";
     const auto row = article(task, {"t", body});
-    EXPECT_EQ(filesIn(news() + "/image"), std::set<std::string>{"ok.jpg"}) << "no partial or temporary file";
+    EXPECT_EQ(test::filesIn(news() + "/image"), std::set<std::string>{"ok.jpg"}) << "no partial or temporary file";
     EXPECT_NE(row[1].find("<img src=image/ok.jpg>"), std::string::npos) << row[1];
     EXPECT_NE(row[1].find("/big.jpg>"), std::string::npos) << "the failed pictures keep their references";
     EXPECT_NE(articleText("1.html").find("image/ok.jpg"), std::string::npos);
@@ -344,7 +331,7 @@ TEST_F(Downloader, PicturesThatFailAreSkipped)
     std::filesystem::remove_all(news());
     stopped.downloadArticles(task->rules.columns.outputCaptions, task->rules.columns.types, server.url("/news/1.html"), client, r);
     EXPECT_EQ(r[1], "<img src=p/a.jpg>");
-    EXPECT_TRUE(filesIn(news() + "/image").empty());
+    EXPECT_TRUE(test::filesIn(news() + "/image").empty());
 }
 
 TEST_F(Downloader, MediaFieldsShowTheirDownloadsAsAsked)

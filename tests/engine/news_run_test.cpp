@@ -4,7 +4,6 @@
 #include "support/local_http_server.h"
 #include "support/master_support.h"
 
-#include <filesystem>
 #include <set>
 
 using namespace tarvimo;
@@ -14,15 +13,6 @@ using test::MasterTest;
 using test::TaskFile;
 
 namespace {
-
-std::set<std::string> filesIn(const std::string& folder)
-{
-    std::set<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-        names.insert(e.path().filename().string());
-    return names;
-}
 
 class NewsRun : public MasterTest {
 protected:
@@ -72,7 +62,7 @@ TEST_F(NewsRun, ArticlesAreSavedBeforeTheirRowsReachTheGrid)
         EXPECT_EQ(test::readFile(news + "/image/pic" + n + ".jpg"), "P" + n);
     }
     EXPECT_EQ(test::readFile(news + "/image/logo.png"), std::string(200000, 'L')) << "written whole by every fetcher";
-    EXPECT_EQ(filesIn(news + "/image").size(), 7u) << "no temporary file is left";
+    EXPECT_EQ(test::filesIn(news + "/image").size(), 7u) << "no temporary file is left";
     EXPECT_NE(std::find(owner.messages.begin(), owner.messages.end(), "文件保存到目录：" + news), owner.messages.end());
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -46,6 +47,16 @@ inline void writeFile(const std::string& path, std::string_view bytes)
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!f.flush())
         throw std::runtime_error("cannot write " + path);
+}
+
+// The names of the entries of a folder (none when it cannot be read).
+inline std::set<std::string> filesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        names.insert(e.path().filename().string());
+    return names;
 }
 
 // The whole file, or an empty text when it cannot be read.
