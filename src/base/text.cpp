@@ -143,6 +143,15 @@ std::string gbkToUtf8(std::string_view gbk) { return convert(gbk, "GB18030", "UT
 
 std::string big5ToGbk(std::string_view big5) { return convert(big5, "BIG5", "GB18030", ""); }
 
+std::string fileTextToGbk(std::string_view bytes)
+{
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return utf8ToGbk(bytes.substr(3));
+    if (isValidUtf8(bytes))
+        return utf8ToGbk(bytes);
+    return std::string(bytes);
+}
+
 std::string_view trimLeftView(std::string_view s)
 {
     std::size_t b = 0;

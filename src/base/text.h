@@ -38,6 +38,9 @@ std::string utf8ToGbk(std::string_view utf8);
 std::string gbkToUtf8(std::string_view gbk);
 // Big5 -> GBK. Bytes that form no Big5 character are dropped.
 std::string big5ToGbk(std::string_view big5);
+// A text file's bytes as GBK: UTF-8 (after a byte-order mark, or valid UTF-8 throughout)
+// is converted, anything else is taken as GBK already.
+std::string fileTextToGbk(std::string_view bytes);
 
 // A Chinese literal written in UTF-8 source, as the core's GBK bytes. Use it for texts
 // the core compares or stores; keep UI captions in UTF-8.

@@ -130,23 +130,6 @@ std::string_view schemeOf(std::string_view address)
     return {};
 }
 
-// An article template or page read as GBK: a UTF-8 file (with or without its byte-order
-// mark) is converted, since a template is often written in an editor's default encoding.
-std::string asGbk(std::string bytes)
-{
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        return text::utf8ToGbk(std::string_view(bytes).substr(3));
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (!ascii && text::isValidUtf8(bytes))
-        return text::utf8ToGbk(bytes);
-    return bytes;
-}
-
 } // namespace
 
 std::string SafeFileName(std::string_view s)
@@ -325,8 +308,10 @@ TnewsMediaDown::TnewsMediaDown(TaskPtr task, const Environment& env, std::functi
     if (!text::trimView(n.toDir).empty())
         articleFolder_ = env_.nativePath(n.toDir);
     mediaFolder_ = articleFolder_.empty() ? files::joinPath(env_.home, "Down") : articleFolder_;
-    if (!text::trimView(n.templateFile).empty())
-        templatePath_ = env_.nativePath(n.templateFile);
+    // Read once per fetcher: a template that cannot be read gives the bare articles.
+    std::string bytes;
+    if (!text::trimView(n.templateFile).empty() && files::tryReadAll(env_.nativePath(n.templateFile), bytes))
+        template_ = text::fileTextToGbk(bytes);
 }
 
 std::string TnewsMediaDown::defaultExtension() const
@@ -347,39 +332,28 @@ bool TnewsMediaDown::fetch(const std::string& address, net::HttpClient& connecti
     return true;
 }
 
-std::string TnewsMediaDown::templateText() const
-{
-    std::string bytes;
-    if (templatePath_.empty() || !files::tryReadAll(templatePath_, bytes))
-        return {};
-    return asGbk(std::move(bytes));
-}
-
 std::string TnewsMediaDown::articleContent(const std::vector<std::string>& captions, const Row& row,
                                            const std::string& field) const
 {
-    if (templatePath_.empty())
+    if (template_.empty())
         return field;
-    std::string tpl = templateText();
-    if (tpl.empty())
-        return field;  // a template that cannot be read gives the bare article
     // One pass over the template: a value that itself holds "[caption]" is not filled again.
     std::string out;
-    out.reserve(tpl.size() + field.size());
+    out.reserve(template_.size() + field.size());
     std::size_t pos = 0;
-    while (pos < tpl.size()) {
-        const std::size_t open = text::findChar(tpl, "[", pos);
+    while (pos < template_.size()) {
+        const std::size_t open = text::findChar(template_, "[", pos);
         if (open == npos)
             break;
-        out.append(tpl, pos, open - pos);
+        out.append(template_, pos, open - pos);
         bool filled = false;
         for (std::size_t c = 1; c < captions.size() && !filled; ++c) {
             const std::string& cap = captions[c];
             if (cap.empty())
                 continue;
             const std::size_t close = open + 1 + cap.size();
-            if (close < tpl.size() && tpl[close] == ']' &&
-                text::equalsNoCase(std::string_view(tpl).substr(open + 1, cap.size()), cap)) {
+            if (close < template_.size() && template_[close] == ']' &&
+                text::equalsNoCase(std::string_view(template_).substr(open + 1, cap.size()), cap)) {
                 out += c - 1 < row.size() ? row[c - 1] : std::string();
                 pos = close + 1;
                 filled = true;
@@ -390,7 +364,7 @@ std::string TnewsMediaDown::articleContent(const std::vector<std::string>& capti
             pos = open + 1;
         }
     }
-    out.append(tpl, std::min(pos, tpl.size()), npos);
+    out.append(template_, std::min(pos, template_.size()), npos);
     return out;
 }
 
@@ -413,7 +387,7 @@ std::string TnewsMediaDown::articlePath(const std::string& pageAddress, const Ro
 void TnewsMediaDown::downloadArticles(const std::vector<std::string>& captions, const std::vector<std::string>& types,
                                       const std::string& pageAddress, net::HttpClient& connection, Row& row)
 {
-    if (!articles_ || row.empty() || !anyTypeHolds(types, articleType(), true))
+    if (!articles_ || row.empty())
         return;
     const NewsOptions& n = task_->config.news;
     const std::string imageFolder = files::joinPath(articleFolder_, "image");
@@ -460,7 +434,7 @@ void TnewsMediaDown::downloadArticles(const std::vector<std::string>& captions, 
 
 void TnewsMediaDown::downloadMedia(const std::vector<std::string>& types, Row& row, net::HttpClient& connection)
 {
-    if (!media_ || row.empty() || !anyTypeHolds(types, mediaWord(), false))
+    if (!media_ || row.empty())
         return;
     if (!files::makeDirs(mediaFolder_))
         return;

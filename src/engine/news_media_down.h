@@ -110,7 +110,6 @@ private:
     // The picture's body, or false after a hard close of the connection.
     bool fetch(const std::string& address, net::HttpClient& connection, std::string& body);
     std::string defaultExtension() const;
-    std::string templateText() const;
     std::string articleContent(const std::vector<std::string>& captions, const Row& row, const std::string& field) const;
     std::string articlePath(const std::string& pageAddress, const Row& row) const;
     bool isStopped() const { return stopped_ && stopped_(); }
@@ -121,7 +120,8 @@ private:
     std::function<bool()> stopped_;
     bool articles_ = false;
     bool media_ = false;
-    std::string articleFolder_, mediaFolder_, templatePath_;
+    std::string articleFolder_, mediaFolder_;
+    std::string template_;  // GBK; empty: none, or none that could be read
 };
 
 } // namespace tarvimo::engine

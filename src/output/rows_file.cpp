@@ -9,15 +9,7 @@ namespace tarvimo::output {
 
 void loadRowsText(std::string_view bytes, run::ResultGrid& grid)
 {
-    std::string gbk;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        gbk = text::utf8ToGbk(bytes.substr(3));
-    else if (text::isValidUtf8(bytes))
-        gbk = text::utf8ToGbk(bytes);
-    else
-        gbk.assign(bytes);
-
-    std::vector<std::string> lines = text::splitLines(gbk);
+    std::vector<std::string> lines = text::splitLines(text::fileTextToGbk(bytes));
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
     const bool leadingTab = !lines.empty() && !lines.front().empty() && lines.front().front() == '\t';
